@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QList>
+#include <QMessageLogContext>
+#include <QString>
+
+#include <functional>
+
+#include "bgapi2_genicam/bgapi2_genicam.hpp"
+#include "cameranames.h"
+#include "cameraobject.h"
+
+// Driver of cameras reached through the BGAPI2 camera SDK. Every SDK call
+// runs in a guarded block that reports the SDK's failure and returns the
+// step's failure value; nothing is thrown to the host or the SDK.
+class CCameraBaumer : public ICameraObject {
+public:
+    CCameraBaumer(tagQZ_CAMERA_OPTION* option, IPoolCallback* callback);
+    ~CCameraBaumer() override;
+
+    int IOpenCamera() override;
+    void ICloseCamera() override;
+    int IStartCamera() override;
+    void IStopCamera() override;
+    void IReservedA() override {}
+    void IReservedB() override {}
+    QList<QString> IEnumAvailableCameras() override;
+    int ITriggerCamera(int n) override;
+    int ISendSoftTrigger() override;
+    void ISetProperty(tagQZ_CAMERA_PROPERTY* property) override;
+
+    // Discovery and opening.
+    bool openSystem(BGAPI2::System* system);
+    bool closeSystem(BGAPI2::System* system);
+    BGAPI2::InterfaceList* getSystemInterfaces(BGAPI2::System* system);
+    bool openInterface(BGAPI2::Interface* iface);
+    bool closeInterface(BGAPI2::Interface* iface);
+    BGAPI2::DeviceList* getDevices(BGAPI2::Interface* iface);
+    BGAPI2::Device* openDeviceBySerialNumber(BGAPI2::DeviceList* list, const QString& serial);
+    bool openDevice(BGAPI2::Device* device);
+    bool closeDevice(BGAPI2::Device* device);
+
+    // Configuration.
+    bool setDeviceProperty(BGAPI2::Device* device);
+    int pixelFormatToImageFormat(const QString& pixelFormat, int* bitsPerPixel);
+
+    // Data streams and their buffer pools.
+    int setDeviceDataStream(BGAPI2::Device* device);
+    int clearDeviceDataStream(BGAPI2::Device* device);
+    bool openDataStream(BGAPI2::DataStream* stream);
+    bool closeDataStream(BGAPI2::DataStream* stream);
+    bool createStreamBuffers(BGAPI2::DataStream* stream, int count);
+    bool deleteStreamBuffers(BGAPI2::DataStream* stream);
+    bool startDeviceDataStream(BGAPI2::Device* device);
+    bool stopDeviceDataStream(BGAPI2::Device* device);
+
+    // Trigger set-ups.
+    bool setDeviceOutTrigger(BGAPI2::Device* device);
+    bool setDeviceSoftTrigger(BGAPI2::Device* device);
+    bool setDeviceAutoTrigger(BGAPI2::Device* device);
+
+    // Frame delivery, on the SDK's delivery thread.
+    void BufferReady(BGAPI2::Buffer* buffer);
+
+    BGAPI2::ImageProcessor* m_pImageProcessor;
+    BGAPI2::Device* m_pDevice;
+
+    static BGAPI2::SystemList* s_pSystemList;
+    static int s_nSystemListRefs;
+
+    static constexpr int kBuffersPerStream = 8;
+
+private:
+    void obtainSystemList();
+    void holdSystemList();
+    void releaseSystemList();
+    bool walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit);
+    bool runTriggerSetup(BGAPI2::Device* device, const char* triggerMode, const char* source,
+                         const char* message, const char* qualifiedName);
+    void deliverFrame(BGAPI2::Buffer* buffer, void* pixels);
+    void recoverBuffer(BGAPI2::Buffer* buffer, BGAPI2::Image* source, BGAPI2::Image* converted,
+                       bool queueTried);
+
+    // Whether this object counts as one of the holders of s_pSystemList.
+    bool m_bHoldsSystemList = false;
+};
+
+// New-buffer handler registered on every prepared stream; the context is the
+// driver object.
+void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer);
+
+// Writes the three critical lines for a caught SDK failure, with the context
+// of the method that caught it.
+void reportSdkException(BGAPI2::Exceptions::IException& exception, const char* operation,
+                        const QMessageLogContext& context);
+
+#define REPORT_SDK_EXCEPTION(exception, operation) \
+    reportSdkException(                            \
+        exception, operation,                      \
+        QMessageLogContext(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, "default"))

@@ -1,0 +1,82 @@
+#include "backend.h"
+#include "bgapi2_genicam/bgapi2_genicam.hpp"
+#include "trace.h"
+
+namespace BGAPI2 {
+
+Device::Device(std::shared_ptr<Backend::DeviceBackend> backend) : m_backend(std::move(backend)) {}
+Device::~Device() = default;
+
+String Device::GetID() {
+    return m_backend->id();
+}
+
+String Device::GetSerialNumber() {
+    BGAPI2_TRACE("Device::GetSerialNumber", m_backend->id());
+    return m_backend->serialNumber();
+}
+
+String Device::GetModel() {
+    BGAPI2_TRACE("Device::GetModel", m_backend->id());
+    return m_backend->model();
+}
+
+String Device::GetVendor() {
+    BGAPI2_TRACE("Device::GetVendor", m_backend->id());
+    return m_backend->vendor();
+}
+
+String Device::GetTLType() {
+    BGAPI2_TRACE("Device::GetTLType", m_backend->id());
+    return m_backend->tlType();
+}
+
+bo_bool Device::IsOpen() {
+    BGAPI2_TRACE("Device::IsOpen", m_backend->id());
+    return m_backend->isOpen();
+}
+
+void Device::Open() {
+    BGAPI2_TRACE("Device::Open", m_backend->id());
+    m_backend->open();
+}
+
+void Device::Close() {
+    BGAPI2_TRACE("Device::Close", m_backend->id());
+    m_backend->close();
+}
+
+DataStreamList* Device::GetDataStreams() {
+    BGAPI2_TRACE("Device::GetDataStreams", m_backend->id());
+    if (!m_backend->isOpen()) {
+        throw Exceptions::NotAvailableException("device is not open", "Device::GetDataStreams");
+    }
+    if (!m_streams) {
+        m_streams = std::make_unique<DataStreamList>(m_backend);
+    }
+    return m_streams.get();
+}
+
+NodeMap* Device::GetRemoteNodeList() {
+    BGAPI2_TRACE("Device::GetRemoteNodeList", m_backend->id());
+    if (!m_backend->isOpen()) {
+        throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNodeList");
+    }
+    if (!m_nodes) {
+        m_nodes = std::make_unique<NodeMap>(m_backend);
+    }
+    return m_nodes.get();
+}
+
+Node* Device::GetRemoteNode(const String& name) {
+    BGAPI2_TRACE("Device::GetRemoteNode", m_backend->id(), name.str());
+    if (!m_backend->isOpen()) {
+        throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNode");
+    }
+    if (!m_nodes) {
+        m_nodes = std::make_unique<NodeMap>(m_backend);
+    }
+    return m_nodes->GetNode(name);
+}
+
+}  // namespace BGAPI2

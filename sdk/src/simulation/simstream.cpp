@@ -1,0 +1,336 @@
+#include "simstream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "bgapi2_genicam/bgapi2_exceptions.h"
+
+namespace BGAPI2 {
+namespace sim {
+
+using Exceptions::InvalidParameterException;
+using Exceptions::ObjectInvalidException;
+using Exceptions::ResourceInUseException;
+
+void QueueSignal::notify() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++sequence;
+    }
+    cv.notify_all();
+}
+
+SimStream::SimStream(std::string id, std::function<std::uint64_t()> payloadSize,
+                     std::shared_ptr<QueueSignal> signal)
+    : m_id(std::move(id)), m_payloadSize(std::move(payloadSize)), m_signal(std::move(signal)) {}
+
+SimStream::~SimStream() {
+    // Only reached when no delivery thread holds the stream any more.
+    if (m_delivery.joinable()) {
+        m_delivery.detach();
+    }
+}
+
+bool SimStream::isOpen() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_open;
+}
+
+void SimStream::open() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_open) {
+        throw ResourceInUseException("data stream is already open", "DataStream::Open");
+    }
+    m_open = true;
+}
+
+void SimStream::close() {
+    Lock lock(m_mutex);
+    if (!m_open) {
+        return;
+    }
+    stopLocked(lock);
+    joinDelivery(lock);
+    m_open = false;
+    for (SimBuffer* buffer : m_queued) {
+        buffer->m_state = SimBuffer::State::Idle;
+    }
+    m_queued.clear();
+    m_cv.notify_all();
+}
+
+bool SimStream::isGrabbing() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_grabbing;
+}
+
+bool SimStream::grabbing() {
+    return isGrabbing();
+}
+
+void SimStream::startAcquisition() {
+    Lock lock(m_mutex);
+    if (!m_open) {
+        throw ObjectInvalidException("data stream is not open",
+                                     "DataStream::StartAcquisitionContinuous");
+    }
+    if (m_grabbing) {
+        throw ResourceInUseException("data stream is already grabbing",
+                                     "DataStream::StartAcquisitionContinuous");
+    }
+    joinDelivery(lock);
+    if (m_delivery.joinable()) {
+        // Restarted from inside the handler: the old thread ends when its
+        // handler call returns, having seen the new generation.
+        m_delivery.detach();
+    }
+    m_grabbing = true;
+    const std::uint64_t generation = ++m_generation;
+    auto self = shared_from_this();
+    m_delivery = std::thread([self, generation] { self->deliveryLoop(generation); });
+    m_deliveryId = m_delivery.get_id();
+    lock.unlock();
+    m_signal->notify();
+}
+
+void SimStream::stopAcquisition() {
+    Lock lock(m_mutex);
+    if (!m_open) {
+        throw ObjectInvalidException("data stream is not open", "DataStream::StopAcquisition");
+    }
+    stopLocked(lock);
+    joinDelivery(lock);
+}
+
+// Ends grabbing: no handler call starts after this. Frames filled but not yet
+// delivered are counted lost and their buffers go back to the queue.
+void SimStream::stopLocked(Lock& lock) {
+    (void)lock;
+    if (!m_grabbing) {
+        return;
+    }
+    m_grabbing = false;
+    ++m_generation;
+    m_counters.lost += m_filled.size();
+    for (auto it = m_filled.rbegin(); it != m_filled.rend(); ++it) {
+        (*it)->m_state = SimBuffer::State::Queued;
+        m_queued.push_front(*it);
+    }
+    m_filled.clear();
+    m_cv.notify_all();
+}
+
+// Waits for the delivery thread to finish its handler call and end. From the
+// delivery thread itself (a handler stopping its own stream) there is nothing
+// to wait for: the thread ends once the handler returns.
+void SimStream::joinDelivery(Lock& lock) {
+    if (!m_delivery.joinable() || onDeliveryThread()) {
+        return;
+    }
+    std::thread finishing = std::move(m_delivery);
+    lock.unlock();
+    finishing.join();
+    lock.lock();
+}
+
+bool SimStream::onDeliveryThread() const {
+    return std::this_thread::get_id() == m_deliveryId;
+}
+
+std::unique_ptr<Backend::BufferBackend> SimStream::attach(Buffer* buffer) {
+    const std::uint64_t size = m_payloadSize();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto backend = std::make_unique<SimBuffer>(
+        shared_from_this(), buffer, m_id + "/Buffer" + std::to_string(m_nextBufferIndex++), size);
+    m_buffers.push_back(backend.get());
+    return backend;
+}
+
+std::uint64_t SimStream::queuedCount() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queued.size();
+}
+
+void SimStream::registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_context = context;
+    m_handler = handler;
+}
+
+void SimStream::queue(SimBuffer* buffer) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_open) {
+            throw ObjectInvalidException("data stream is not open", "Buffer::QueueBuffer");
+        }
+        if (buffer->m_state == SimBuffer::State::Queued ||
+            buffer->m_state == SimBuffer::State::Filled) {
+            throw ResourceInUseException("buffer is already queued", "Buffer::QueueBuffer");
+        }
+        buffer->m_state = SimBuffer::State::Queued;
+        m_queued.push_back(buffer);
+    }
+    m_signal->notify();
+}
+
+void SimStream::detach(SimBuffer* buffer) {
+    Lock lock(m_mutex);
+    if (!onDeliveryThread()) {
+        m_cv.wait(lock, [&] { return m_inHandler != buffer; });
+    } else if (m_inHandler == buffer) {
+        m_inHandler = nullptr;
+        m_counters.held = 0;
+    }
+    auto drop = [buffer](auto& container) {
+        container.erase(std::remove(container.begin(), container.end(), buffer), container.end());
+    };
+    drop(m_queued);
+    drop(m_filled);
+    drop(m_buffers);
+    buffer->m_state = SimBuffer::State::Detached;
+}
+
+void SimStream::offerFrame(const Frame& frame) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_open || !m_grabbing) {
+        return;
+    }
+    ++m_counters.produced;
+    if (m_queued.empty()) {
+        ++m_counters.lost;
+        return;
+    }
+    SimBuffer* buffer = m_queued.front();
+    m_queued.pop_front();
+    buffer->fill(frame);
+    buffer->m_state = SimBuffer::State::Filled;
+    m_filled.push_back(buffer);
+    m_cv.notify_all();
+}
+
+bool SimStream::readyForFrame() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_open && m_grabbing && !m_queued.empty();
+}
+
+void SimStream::deliveryLoop(std::uint64_t generation) {
+    Lock lock(m_mutex);
+    while (nextDelivery(lock, generation)) {
+        deliver(lock);
+    }
+}
+
+// Waits for a filled buffer that may be delivered now; false when this
+// thread's acquisition has ended.
+bool SimStream::nextDelivery(Lock& lock, std::uint64_t generation) {
+    for (;;) {
+        if (generation != m_generation || !m_grabbing) {
+            return false;
+        }
+        if (!m_filled.empty()) {
+            if (!m_gateClosed) {
+                m_atGate = false;
+                return true;
+            }
+            m_atGate = true;
+            m_cv.notify_all();
+        }
+        m_cv.wait(lock);
+    }
+}
+
+void SimStream::deliver(Lock& lock) {
+    SimBuffer* buffer = m_filled.front();
+    m_filled.pop_front();
+    buffer->m_state = SimBuffer::State::Delivering;
+    m_inHandler = buffer;
+    m_counters.held = 1;
+    void* context = m_context;
+    Events::NewBufferEventHandler handler = m_handler;
+    lock.unlock();
+    if (handler != nullptr) {
+        try {
+            handler(context, buffer->m_surface);
+        } catch (...) {
+            // A handler's failure must not end the delivery thread.
+        }
+    }
+    lock.lock();
+    if (m_inHandler == buffer) {
+        if (buffer->m_state == SimBuffer::State::Delivering) {
+            buffer->m_state = SimBuffer::State::Idle;
+        }
+        m_inHandler = nullptr;
+        m_counters.held = 0;
+    }
+    ++m_counters.delivered;
+    m_cv.notify_all();
+}
+
+simcam::StreamCounters SimStream::counters() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    simcam::StreamCounters counters = m_counters;
+    counters.queued = m_queued.size();
+    return counters;
+}
+
+void SimStream::closeGate() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_gateClosed = true;
+}
+
+bool SimStream::waitAtGate(int timeoutMs) {
+    Lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_atGate; });
+}
+
+void SimStream::openGate() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_gateClosed = false;
+    m_atGate = false;
+    m_cv.notify_all();
+}
+
+SimBuffer::SimBuffer(std::shared_ptr<SimStream> stream, Buffer* surface, std::string id,
+                     std::uint64_t size)
+    : m_stream(std::move(stream)),
+      m_surface(surface),
+      m_id(std::move(id)),
+      m_memory(size),
+      m_size(size) {}
+
+SimBuffer::~SimBuffer() {
+    detach();
+}
+
+void SimBuffer::queue() {
+    if (!m_stream) {
+        throw ObjectInvalidException("buffer is not attached to a data stream",
+                                     "Buffer::QueueBuffer");
+    }
+    m_stream->queue(this);
+}
+
+void SimBuffer::detach() {
+    if (m_stream) {
+        m_stream->detach(this);
+        m_stream.reset();
+    }
+}
+
+void SimBuffer::fill(const Frame& frame) {
+    m_pixelFormat = frame.pixelFormat;
+    m_frameId = frame.frameId;
+    m_width = frame.width;
+    m_height = frame.height;
+    std::uint64_t bytes = frame.pixels != nullptr ? frame.pixels->size() : 0;
+    bytes = std::min<std::uint64_t>({bytes, m_memory.size(), frame.payloadLimit});
+    if (bytes > 0) {
+        std::memcpy(m_memory.data(), frame.pixels->data(), bytes);
+    }
+    m_size = std::min<std::uint64_t>(m_memory.size(), frame.payloadLimit);
+}
+
+}  // namespace sim
+}  // namespace BGAPI2

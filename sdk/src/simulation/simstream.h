@@ -1,0 +1,139 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../backend.h"
+#include "simcam/simcam.h"
+
+namespace BGAPI2 {
+namespace sim {
+
+class SimBuffer;
+
+// What the camera puts into one buffer.
+struct Frame {
+    std::string pixelFormat;
+    std::uint64_t frameId = 0;
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    std::shared_ptr<const std::vector<std::uint8_t>> pixels;  // the encoded picture
+    std::uint64_t payloadLimit = UINT64_MAX;
+};
+
+// Wakes a camera's frame source when a buffer is queued.
+struct QueueSignal {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::uint64_t sequence = 0;
+    void notify();
+};
+
+// One data stream: its buffers, the queue the camera fills from, and the
+// delivery thread that hands filled buffers to the registered handler.
+class SimStream : public Backend::DataStreamBackend,
+                  public std::enable_shared_from_this<SimStream> {
+public:
+    SimStream(std::string id, std::function<std::uint64_t()> payloadSize,
+              std::shared_ptr<QueueSignal> signal);
+    ~SimStream() override;
+
+    std::string id() const override { return m_id; }
+    bool isOpen() override;
+    void open() override;
+    void close() override;
+    bool isGrabbing() override;
+    void startAcquisition() override;
+    void stopAcquisition() override;
+    std::unique_ptr<Backend::BufferBackend> attach(Buffer* buffer) override;
+    std::uint64_t queuedCount() override;
+    void registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) override;
+
+    // Camera side: fill the oldest queued buffer, or count the frame lost.
+    void offerFrame(const Frame& frame);
+    bool readyForFrame();
+    bool grabbing();
+
+    // Buffer side.
+    void queue(SimBuffer* buffer);
+    void detach(SimBuffer* buffer);
+
+    simcam::StreamCounters counters();
+    void closeGate();
+    bool waitAtGate(int timeoutMs);
+    void openGate();
+
+private:
+    using Lock = std::unique_lock<std::mutex>;
+    void deliveryLoop(std::uint64_t generation);
+    bool nextDelivery(Lock& lock, std::uint64_t generation);
+    void deliver(Lock& lock);
+    void stopLocked(Lock& lock);
+    void joinDelivery(Lock& lock);
+    bool onDeliveryThread() const;
+
+    const std::string m_id;
+    const std::function<std::uint64_t()> m_payloadSize;
+    const std::shared_ptr<QueueSignal> m_signal;
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+    bool m_grabbing = false;
+    void* m_context = nullptr;
+    Events::NewBufferEventHandler m_handler = nullptr;
+    std::vector<SimBuffer*> m_buffers;
+    std::deque<SimBuffer*> m_queued;
+    std::deque<SimBuffer*> m_filled;
+    SimBuffer* m_inHandler = nullptr;
+    std::thread m_delivery;
+    std::thread::id m_deliveryId;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_nextBufferIndex = 0;
+    bool m_gateClosed = false;
+    bool m_atGate = false;
+    simcam::StreamCounters m_counters;
+};
+
+class SimBuffer : public Backend::BufferBackend {
+public:
+    SimBuffer(std::shared_ptr<SimStream> stream, Buffer* surface, std::string id,
+              std::uint64_t size);
+    ~SimBuffer() override;
+
+    std::string id() const override { return m_id; }
+    void* memPtr() override { return m_memory.data(); }
+    std::uint64_t memSize() override { return m_size; }
+    std::uint64_t width() override { return m_width; }
+    std::uint64_t height() override { return m_height; }
+    std::uint64_t frameId() override { return m_frameId; }
+    std::string pixelFormat() override { return m_pixelFormat; }
+    void queue() override;
+    void detach() override;
+
+private:
+    friend class SimStream;
+    enum class State { Idle, Queued, Filled, Delivering, Detached };
+    void fill(const Frame& frame);
+
+    std::shared_ptr<SimStream> m_stream;
+    Buffer* const m_surface;
+    const std::string m_id;
+    std::vector<std::uint8_t> m_memory;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_width = 0;
+    std::uint64_t m_height = 0;
+    std::uint64_t m_frameId = 0;
+    std::string m_pixelFormat;
+    State m_state = State::Idle;
+};
+
+}  // namespace sim
+}  // namespace BGAPI2
