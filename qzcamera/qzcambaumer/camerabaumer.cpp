@@ -146,11 +146,13 @@ QList<QString> CCameraBaumer::IEnumAvailableCameras() {
     QList<QString> names;
     try {
         if (s_pSystemList == nullptr) {
+            // A list obtained here has never been refreshed: it would list nothing.
             obtainSystemList();
-            holdSystemList();
             if (s_pSystemList == nullptr) {
                 return names;
             }
+            holdSystemList();
+            s_pSystemList->Refresh();
         }
         walkDeviceLists([&names](BGAPI2::DeviceList* devices) {
             for (auto dev = devices->begin(); dev != devices->end(); ++dev) {

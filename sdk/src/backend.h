@@ -106,6 +106,9 @@ class Producer {
 public:
     virtual ~Producer() = default;
     virtual std::vector<std::shared_ptr<SystemBackend>> systems() = 0;
+    // Stops every camera before the handles go, so no frame is delivered
+    // while the lists are torn down.
+    virtual void shutdown() {}
 };
 
 }  // namespace Backend

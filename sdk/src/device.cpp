@@ -76,7 +76,7 @@ Node* Device::GetRemoteNode(const String& name) {
     if (!m_nodes) {
         m_nodes = std::make_unique<NodeMap>(m_backend);
     }
-    return m_nodes->GetNode(name);
+    return m_nodes->lookUp(name);
 }
 
 }  // namespace BGAPI2

@@ -22,7 +22,11 @@ SystemList::SystemList() : m_impl(std::make_unique<Impl>()) {
     m_impl->producers = Backend::loadProducers();
 }
 
-SystemList::~SystemList() = default;
+SystemList::~SystemList() {
+    for (auto& producer : m_impl->producers) {
+        producer->shutdown();
+    }
+}
 
 SystemList* SystemList::GetInstance() {
     BGAPI2_TRACE("SystemList::GetInstance", "SystemList");

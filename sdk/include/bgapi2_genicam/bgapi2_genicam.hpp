@@ -148,6 +148,7 @@ public:
     bo_uint64 GetNodeCount();
 
 private:
+    friend class Device;
     Node* lookUp(const String& name);
     std::shared_ptr<Backend::DeviceBackend> m_device;
     std::shared_ptr<Backend::NodeBackend> m_enumeration;

@@ -115,6 +115,7 @@ struct StreamCounters {
     std::uint64_t queued = 0;     // buffers waiting to be filled now
     std::uint64_t held = 0;       // buffers the handler holds now
     std::uint64_t produced = 0;   // frames the camera made while the stream grabbed
+    std::uint64_t discarded = 0;  // filled but not yet delivered when acquisition stopped
 };
 BGAPI2_API StreamCounters streamCounters(const std::string& cameraId, int stream = 0);
 

@@ -51,7 +51,10 @@ private:
 
 class SimProducer : public Backend::Producer {
 public:
-    ~SimProducer() override {
+    ~SimProducer() override { shutdown(); }
+
+    void shutdown() override {
+        std::lock_guard<std::mutex> lock(m_mutex);
         for (auto& camera : m_cameras) {
             camera.second->close();
         }

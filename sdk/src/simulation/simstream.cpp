@@ -104,7 +104,7 @@ void SimStream::stopAcquisition() {
 }
 
 // Ends grabbing: no handler call starts after this. Frames filled but not yet
-// delivered are counted lost and their buffers go back to the queue.
+// delivered are discarded and their buffers go back to the queue.
 void SimStream::stopLocked(Lock& lock) {
     (void)lock;
     if (!m_grabbing) {
@@ -112,7 +112,7 @@ void SimStream::stopLocked(Lock& lock) {
     }
     m_grabbing = false;
     ++m_generation;
-    m_counters.lost += m_filled.size();
+    m_counters.discarded += m_filled.size();
     for (auto it = m_filled.rbegin(); it != m_filled.rend(); ++it) {
         (*it)->m_state = SimBuffer::State::Queued;
         m_queued.push_front(*it);

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: a normal build, an address and
+# undefined-behaviour sanitizer build of the whole suite, and a thread
+# sanitizer build of the delivery and teardown tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
+
+echo "== tests"
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQZCAM_SANITIZE=address,undefined \
+  -DQZCAM_BUILD_BENCH=OFF
+ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure
+
+echo "== delivery and teardown tests under ThreadSanitizer"
+configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZCAM_SANITIZE=thread \
+  -DQZCAM_BUILD_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan -L threads --output-on-failure
+
+echo "== all tests passed"
