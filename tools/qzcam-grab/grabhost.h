@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "cameraobject.h"
+
+// How the frames of this camera lie in memory when they reach the host.
+enum class FrameLayout { Gray8, Gray16, Rgb8, Bgr8 };
+
+// The host side of the grab: counts frames and gaps in their ids, and keeps a
+// copy of every n-th frame for the main thread to write.
+class GrabHost : public IPoolCallback {
+public:
+    struct Saved {
+        QImage image;
+        std::uint32_t frameId;
+    };
+    struct Stats {
+        std::uint64_t frames = 0;
+        std::uint64_t lost = 0;
+        int width = 0;
+        int height = 0;
+    };
+
+    // depth: significant bits of a Gray16 sample.
+    GrabHost(FrameLayout layout, int depth, int saveEvery, bool saving)
+        : m_layout(layout), m_depth(depth), m_saveEvery(saveEvery), m_saving(saving) {}
+
+    int OnFrameReady(ICameraObject* camera) override;
+
+    Stats stats();
+    // Waits until `frames` frames arrived or the time passed; true when arrived.
+    bool waitFrames(std::uint64_t frames, std::chrono::milliseconds timeout);
+    bool takeSaved(Saved* saved);
+
+private:
+    QImage copyFrame(const ICameraObject* camera) const;
+
+    const FrameLayout m_layout;
+    const int m_depth;
+    const int m_saveEvery;
+    const bool m_saving;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    Stats m_stats;
+    bool m_haveId = false;
+    std::uint32_t m_lastId = 0;
+    std::deque<Saved> m_saved;
+};

@@ -1,0 +1,208 @@
+#include "grabrun.h"
+
+#include <QDir>
+#include <QTextStream>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "cameraformat.h"
+#include "grabhost.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// Deletes the driver object on every way out, so no camera stays open.
+struct CameraHandle {
+    const Plugin& plugin;
+    ICameraObject* camera;
+    ~CameraHandle() {
+        if (camera != nullptr) {
+            camera->IStopCamera();
+            camera->ICloseCamera();
+            plugin.destroy(camera);
+        }
+    }
+};
+
+// A host that is never called: listing opens no camera.
+class IdleHost : public IPoolCallback {
+public:
+    int OnFrameReady(ICameraObject*) override { return 0; }
+};
+
+int listCameras(const Plugin& plugin) {
+    tagQZ_CAMERA_OPTION option;
+    IdleHost host;
+    CameraHandle handle{plugin, plugin.create(&option, &host)};
+    for (const QString& name : handle.camera->IEnumAvailableCameras()) {
+        QTextStream(stdout) << name << "\n";
+    }
+    return kExitOk;
+}
+
+QString chooseCamera(const Plugin& plugin, const QString& requested) {
+    if (!requested.isEmpty()) {
+        return requested;
+    }
+    tagQZ_CAMERA_OPTION option;
+    IdleHost host;
+    CameraHandle handle{plugin, plugin.create(&option, &host)};
+    const QList<QString> names = handle.camera->IEnumAvailableCameras();
+    return names.isEmpty() ? QString() : names.first();
+}
+
+bool writeSaved(GrabHost& host, const QString& dir, int* written) {
+    GrabHost::Saved saved;
+    while (host.takeSaved(&saved)) {
+        const QString path =
+            QDir(dir).filePath(QString("frame-%1.png").arg(saved.frameId, 10, 10, QChar('0')));
+        if (!saved.image.save(path, "PNG")) {
+            err() << "error: cannot write " << path << "\n";
+            return false;
+        }
+        ++*written;
+    }
+    return true;
+}
+
+void printProgress(const GrabHost::Stats& stats, double seconds) {
+    err() << QString("\rframes %1  fps %2  lost %3   ")
+                 .arg(stats.frames)
+                 .arg(seconds > 0 ? stats.frames / seconds : 0.0, 0, 'f', 1)
+                 .arg(stats.lost);
+    err().flush();
+}
+
+struct Acquisition {
+    std::uint64_t target;
+    double triggerRate;  // 0: no software triggers
+    double timeoutSeconds;
+};
+
+// Waits for the frames, firing software triggers where asked and writing
+// saved frames; false on a time-out without frames.
+bool acquire(ICameraObject* camera, GrabHost& host, const Acquisition& plan, const QString& saveDir,
+             int* written, double* seconds) {
+    const auto start = Clock::now();
+    auto lastFrameAt = start;
+    auto nextProgress = start + std::chrono::seconds(1);
+    auto nextTrigger = start;
+    std::uint64_t lastFrames = 0;
+    for (;;) {
+        const auto now = Clock::now();
+        if (plan.triggerRate > 0 && now >= nextTrigger) {
+            camera->ISendSoftTrigger();
+            nextTrigger += std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(1.0 / plan.triggerRate));
+        }
+        host.waitFrames(plan.target, std::chrono::milliseconds(plan.triggerRate > 0 ? 5 : 100));
+        if (!saveDir.isEmpty() && !writeSaved(host, saveDir, written)) {
+            return false;
+        }
+        const GrabHost::Stats stats = host.stats();
+        *seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (stats.frames >= plan.target) {
+            return true;
+        }
+        if (stats.frames != lastFrames) {
+            lastFrames = stats.frames;
+            lastFrameAt = Clock::now();
+        } else if (std::chrono::duration<double>(Clock::now() - lastFrameAt).count() >
+                   plan.timeoutSeconds) {
+            return false;
+        }
+        if (Clock::now() >= nextProgress) {
+            printProgress(stats, *seconds);
+            nextProgress += std::chrono::seconds(1);
+        }
+    }
+}
+
+}  // namespace
+
+int runGrab(const Plugin& plugin, const GrabOptions& options) {
+    if (options.list) {
+        return listCameras(plugin);
+    }
+    const QString name = chooseCamera(plugin, options.camera);
+    if (name.isEmpty()) {
+        err() << "error: no camera found\n";
+        return kExitCamera;
+    }
+    if (!options.saveDir.isEmpty() && !QDir().mkpath(options.saveDir)) {
+        err() << "error: cannot create " << options.saveDir << "\n";
+        return kExitSave;
+    }
+
+    tagQZ_CAMERA_OPTION option;
+    option.strCameraName = name;
+    IdleHost idle;
+    CameraHandle handle{plugin, plugin.create(&option, &idle)};
+    ICameraObject* camera = handle.camera;
+    if (camera->IOpenCamera() != 1) {
+        err() << "error: cannot open camera '" << name << "' (unknown camera or open failed)\n";
+        return kExitCamera;
+    }
+    const QString serial = name.section(' ', 1, 1);
+    const QString pixelFormat = cameraPixelFormat(serial);
+    int depth = 8;
+    GrabHost host(frameLayoutOf(pixelFormat, &depth), depth, options.saveEvery,
+                  !options.saveDir.isEmpty());
+    camera->m_pCallback = &host;
+
+    if (options.exposureSet) {
+        tagQZ_CAMERA_PROPERTY property{PROPERTY_EXPOSURE_TIME, options.exposure};
+        camera->ISetProperty(&property);
+    }
+    camera->m_nFrameLimit = static_cast<std::uint32_t>(options.frameLimit);
+    camera->m_nReqMode = static_cast<int>(options.mode);
+    if (camera->IStartCamera() != 1 || !camera->m_bGrabbing) {
+        err() << "error: cannot start camera '" << name << "'\n";
+        return kExitStart;
+    }
+
+    std::uint64_t target = static_cast<std::uint64_t>(options.frames);
+    if (options.mode == GrabOptions::Mode::Limit) {
+        target = std::min<std::uint64_t>(target, static_cast<std::uint64_t>(options.frameLimit));
+    }
+    const double rate = options.mode == GrabOptions::Mode::Software ? options.triggerRate : 0.0;
+    int written = 0;
+    double seconds = 0.0;
+    const bool complete = acquire(camera, host, {target, rate, options.timeoutSeconds},
+                                  options.saveDir, &written, &seconds);
+    camera->IStopCamera();
+    camera->ICloseCamera();
+    if (!options.saveDir.isEmpty()) {
+        writeSaved(host, options.saveDir, &written);
+    }
+    const GrabHost::Stats stats = host.stats();
+    printProgress(stats, seconds);
+    err() << "\n";
+    err().flush();
+    if (!complete) {
+        err() << "error: no frame within " << options.timeoutSeconds << " s (" << stats.frames
+              << " of " << target << " frames)\n";
+        return kExitTimeout;
+    }
+    QTextStream(stdout)
+        << QString("camera %1  format %2  size %3x%4  frames %5  rate %6 fps  lost %7\n")
+               .arg(name, pixelFormat.isEmpty() ? QString("unknown") : pixelFormat)
+               .arg(stats.width)
+               .arg(stats.height)
+               .arg(stats.frames)
+               .arg(seconds > 0 ? stats.frames / seconds : 0.0, 0, 'f', 1)
+               .arg(stats.lost);
+    if (!options.saveDir.isEmpty()) {
+        QTextStream(stdout) << "saved " << written << " frames to "
+                            << QDir(options.saveDir).absolutePath() << "\n";
+    }
+    return kExitOk;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "options.h"
+#include "plugin.h"
+
+// Exit codes of the grab tool.
+enum GrabExit {
+    kExitOk = 0,
+    kExitUsage = 1,
+    kExitPlugin = 2,
+    kExitCamera = 3,
+    kExitStart = 4,
+    kExitTimeout = 5,
+    kExitSave = 6,
+};
+
+// Lists the cameras, or opens one and grabs frames as the options say.
+int runGrab(const Plugin& plugin, const GrabOptions& options);

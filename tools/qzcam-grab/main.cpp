@@ -1,0 +1,36 @@
+// qzcam-grab: checks a camera through the qzCam_160d plug-in, as a host does.
+#include <QCoreApplication>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+#include "grabrun.h"
+#include "options.h"
+#include "plugin.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("qzcam-grab");
+    // The plug-in logs a debug line per frame; a host shows warnings and up.
+    QLoggingCategory::setFilterRules("*.debug=false");
+
+    const QString defaultPlugin =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QZCAM_DEFAULT_PLUGIN);
+    GrabOptions options;
+    QString error;
+    bool helpShown = false;
+    if (!parseGrabOptions(QCoreApplication::arguments(), defaultPlugin, &options, &error,
+                          &helpShown)) {
+        QTextStream(stderr) << "error: " << error << "\n";
+        return kExitUsage;
+    }
+    if (helpShown) {
+        return kExitOk;
+    }
+    Plugin plugin;
+    if (!plugin.load(options.pluginPath, &error)) {
+        QTextStream(stderr) << "error: " << error << "\n";
+        return kExitPlugin;
+    }
+    return runGrab(plugin, options);
+}
