@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "camerabaumer.h"
@@ -68,6 +69,44 @@ protected:
     void expectReportOf(const std::string& operation, const std::string& sdkCall,
                         std::size_t firstLine = 0) {
         expectReport(operation, "TestFailure", "failure of " + sdkCall, sdkCall, firstLine);
+    }
+
+    // Memory of every buffer of the open device's streams.
+    static std::set<const void*> bufferMemory(CCameraBaumer* camera) {
+        std::set<const void*> memory;
+        BGAPI2::DataStreamList* streams = camera->m_pDevice->GetDataStreams();
+        for (auto& stream : *streams) {
+            for (auto& buffer : *stream.second->GetBufferList()) {
+                memory.insert(buffer.second->GetMemPtr());
+            }
+        }
+        return memory;
+    }
+
+    static std::size_t bufferCount(BGAPI2::Device* device) {
+        std::size_t count = 0;
+        for (auto& stream : *device->GetDataStreams()) {
+            count += stream.second->GetBufferList()->size();
+        }
+        return count;
+    }
+
+    // Index of the first recorded call of this operation at or after `from`.
+    static std::size_t findCall(const std::vector<simcam::Call>& calls,
+                                const std::string& operation, std::size_t from = 0) {
+        for (std::size_t i = from; i < calls.size(); ++i) {
+            if (calls[i].operation == operation)
+                return i;
+        }
+        return calls.size();
+    }
+
+    static int countCalls(const std::string& operation, const std::string& object = {}) {
+        int count = 0;
+        for (const auto& call : simcam::recordedCalls()) {
+            count += call.operation == operation && (object.empty() || call.object == object);
+        }
+        return count;
     }
 
     LogCapture log;

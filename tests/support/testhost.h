@@ -24,7 +24,7 @@ public:
         std::vector<unsigned char> head;  // first bytes of the pixels
     };
 
-    // Runs inside OnFrameReady, after the frame was recorded.
+    // Runs inside OnFrameReady; the frame counts as seen once it returns.
     std::function<void(ICameraObject*)> onFrame;
     std::size_t headBytes = 16;
 
@@ -39,14 +39,14 @@ public:
         if (frame.data != nullptr) {
             frame.head.assign(frame.data, frame.data + headBytes);
         }
+        if (onFrame) {
+            onFrame(camera);
+        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_frames.push_back(frame);
         }
         m_cv.notify_all();
-        if (onFrame) {
-            onFrame(camera);
-        }
         return 0;
     }
 

@@ -12,7 +12,7 @@
 // gates. Nothing here is part of the BGAPI2 surface.
 namespace simcam {
 
-enum class ExposureFeature { None, ExposureTime, ExposureTimeAbs };
+enum class ExposureFeature { None, ExposureTime, ExposureTimeAbs, Both };
 
 struct CameraConfig {
     std::string id;  // unique; defaults to the serial number

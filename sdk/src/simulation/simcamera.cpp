@@ -98,9 +98,13 @@ void SimCamera::buildFeatures() {
     auto serial = std::make_shared<SimNode>("DeviceSerialNumber", "IString");
     serial->onGetString = [this] { return m_config.serial; };
     m_nodes["DeviceSerialNumber"] = serial;
-    if (m_config.exposure == simcam::ExposureFeature::ExposureTime) {
+    using simcam::ExposureFeature;
+    if (m_config.exposure == ExposureFeature::ExposureTime ||
+        m_config.exposure == ExposureFeature::Both) {
         addFloat("ExposureTime", m_config.exposureMin, m_config.exposureMax, &m_exposure);
-    } else if (m_config.exposure == simcam::ExposureFeature::ExposureTimeAbs) {
+    }
+    if (m_config.exposure == ExposureFeature::ExposureTimeAbs ||
+        m_config.exposure == ExposureFeature::Both) {
         addFloat("ExposureTimeAbs", m_config.exposureMin, m_config.exposureMax, &m_exposure);
     }
     if (m_config.hasAcquisitionAbort) {
