@@ -238,7 +238,12 @@ BGAPI2::Device* CCameraBaumer::openDeviceBySerialNumber(BGAPI2::DeviceList* list
             if (!openDevice(device)) {
                 continue;
             }
-            if (!setDeviceProperty(device) || setDeviceDataStream(device) == 0) {
+            if (!setDeviceProperty(device)) {
+                closeDevice(device);
+                continue;
+            }
+            if (setDeviceDataStream(device) == 0) {
+                clearDeviceDataStream(device);  // buffers added before the failure
                 closeDevice(device);
                 continue;
             }
@@ -357,8 +362,9 @@ int CCameraBaumer::setDeviceDataStream(BGAPI2::Device* device) {
                 closeDataStream(stream);
                 continue;
             }
-            ++count;
+            // Counted once the handler is on: a stream without it delivers nothing.
             stream->RegisterNewBufferEventHandler(this, bufferReadyCallback);
+            ++count;
         }
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "setDeviceDataStream");

@@ -155,7 +155,7 @@ TEST_F(StreamSteps, EachSdkCallOfTheStepsFailingInTurn) {
         {"DataStream::GetBufferList", "CAM/Stream1", "createStreamBuffers", 1},
         {"BufferList::Add", "CAM/Stream1", "createStreamBuffers", 1},
         {"Buffer::QueueBuffer", "", "createStreamBuffers", 1},
-        {"DataStream::RegisterNewBufferEventHandler", "CAM/Stream0", "setDeviceDataStream", 1},
+        {"DataStream::RegisterNewBufferEventHandler", "CAM/Stream1", "setDeviceDataStream", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
