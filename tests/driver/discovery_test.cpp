@@ -56,14 +56,14 @@ TEST_F(DriverTest, CameraOpenedElsewhereIsListedAndCountsAsOpened) {
     TestHost otherHost;
     CCameraBaumer* second = make(&otherOption, &otherHost);
     EXPECT_EQ(second->IEnumAvailableCameras(), (QList<QString>{"baumer CAM1", "baumer CAM2"}));
+    BGAPI2::Device* device = first->m_pDevice;
     simcam::setRecording(true);
-    EXPECT_TRUE(second->openDevice(first->m_pDevice));
+    EXPECT_TRUE(second->openDevice(device));
     EXPECT_EQ(countCalls("Device::Open"), 0);
-    EXPECT_TRUE(second->closeDevice(first->m_pDevice));
+    first->ICloseCamera();
     EXPECT_EQ(countCalls("Device::Close"), 1);
-    EXPECT_TRUE(second->closeDevice(first->m_pDevice));
+    EXPECT_TRUE(second->closeDevice(device));
     EXPECT_EQ(countCalls("Device::Close"), 1) << "a closed device is not closed again";
-    first->m_pDevice = nullptr;  // closed behind its back
 }
 
 TEST_F(DriverTest, SerialMatchIsExactAndFailedPreparationsAreClosed) {

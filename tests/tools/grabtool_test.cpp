@@ -1,0 +1,130 @@
+// The grab tool run as a process, the way an integrator runs it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+const char* const kConfig = R"({
+  "cameras": [
+    {"serial": "T-MONO", "width": 64, "height": 48, "pixelFormat": "Mono8", "frameRate": 200},
+    {"serial": "T-BAYER", "width": 80, "height": 64, "pixelFormat": "BayerRG8", "frameRate": 200,
+     "exposure": "ExposureTimeAbs", "exposureMin": 20, "exposureMax": 900},
+    {"serial": "T-LINE", "width": 32, "height": 32, "pixelFormat": "Mono12", "linePulseRate": 100},
+    {"serial": "T-QUIET", "width": 32, "height": 32, "pixelFormat": "Mono8"}
+  ]
+})";
+
+class GrabTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QFile file(dir.filePath("cameras.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kConfig);
+    }
+
+    ToolRun run(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SIMCAM_CONFIG", dir.filePath("cameras.json"));
+        process.setProcessEnvironment(env);
+        process.start(QZCAM_GRAB_PATH, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000)) << "the tool hung";
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(GrabTool, ListsTheCameras) {
+    const ToolRun r = run({"--list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "baumer T-MONO\nbaumer T-BAYER\nbaumer T-LINE\nbaumer T-QUIET\n");
+}
+
+TEST_F(GrabTool, FreeRunSavesColourPngsAndSummarises) {
+    const QString saveDir = dir.filePath("frames");
+    const ToolRun r = run({"--camera", "baumer T-BAYER", "--frames", "20", "--save", saveDir,
+                           "--save-every", "10", "--exposure", "500"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QRegularExpression summary(
+        "camera baumer T-BAYER  format BayerRG8  size 80x64  frames 20  rate [0-9.]+ fps  lost "
+        "0\n");
+    EXPECT_TRUE(summary.match(r.out).hasMatch()) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("frames 20")) << "progress line";
+    const QStringList files = QDir(saveDir).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2);
+    QImage image(QDir(saveDir).filePath(files.first()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(80, 64));
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(255, 255, 255)) << "white bar";
+    EXPECT_EQ(image.pixelColor(55, 10), QColor(255, 0, 0)) << "red bar";
+    EXPECT_EQ(image.pixelColor(65, 10), QColor(0, 0, 255)) << "blue bar";
+    EXPECT_TRUE(r.out.contains("saved 2 frames to"));
+}
+
+TEST_F(GrabTool, SoftwareTriggerAndMonoPictures) {
+    const QString saveDir = dir.filePath("mono");
+    const ToolRun r = run({"--camera", "BAUMER T-MONO", "--mode", "software", "--trigger-rate",
+                           "100", "--frames", "5", "--save", saveDir, "--save-every", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("frames 5  rate")) << r.out.toStdString();
+    const QStringList files = QDir(saveDir).entryList({"*.png"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QImage image(QDir(saveDir).filePath(files.first()));
+    EXPECT_TRUE(image.isGrayscale());
+    EXPECT_EQ(image.size(), QSize(64, 48));
+    EXPECT_EQ(qGray(image.pixel(0, 0)), 255);
+    EXPECT_EQ(qGray(image.pixel(63, 0)), 0);
+}
+
+TEST_F(GrabTool, HardwareModeFollowsTheLineAndLimitModeStops) {
+    ToolRun r = run({"--camera", "baumer T-LINE", "--mode", "hardware", "--frames", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("format Mono12")) << r.out.toStdString();
+    r = run(
+        {"--camera", "baumer T-MONO", "--mode", "limit", "--frame-limit", "4", "--frames", "50"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("frames 4  rate")) << r.out.toStdString();
+}
+
+TEST_F(GrabTool, ClearErrorsAndExitCodes) {
+    ToolRun r = run({"--plugin", dir.filePath("missing.so")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("plug-in not found")) << r.err.toStdString();
+    r = run({"--plugin", dir.filePath("cameras.json")});
+    EXPECT_EQ(r.exitCode, 2);
+    r = run({"--camera", "baumer NOPE", "--frames", "1"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.err.contains("cannot open camera 'baumer NOPE'")) << r.err.toStdString();
+    for (const QStringList& bad : {QStringList{"--mode", "fast"}, QStringList{"--frames", "0"},
+                                   QStringList{"--frames", "x"}, QStringList{"--mode", "limit"},
+                                   QStringList{"--trigger-rate", "-1"}, QStringList{"--bogus"}}) {
+        r = run(bad);
+        EXPECT_EQ(r.exitCode, 1) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("error: ")) << r.err.toStdString();
+    }
+}
+
+TEST_F(GrabTool, NoFrameWithinTheTimeOutSaysSo) {
+    const ToolRun r = run(
+        {"--camera", "baumer T-QUIET", "--mode", "hardware", "--frames", "3", "--timeout", "0.3"});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_TRUE(r.err.contains("no frame within 0.3 s")) << r.err.toStdString();
+}
