@@ -698,8 +698,9 @@ int CCameraBaumer::IStartCamera() {
                 result = setDeviceAutoTrigger(m_pDevice);
                 break;
             case MODE_FRAME_LIMIT:
-                result = setDeviceAutoTrigger(m_pDevice);
+                // Reset before frames flow: the delivery thread writes it too.
                 m_nFrameId = 0;
+                result = setDeviceAutoTrigger(m_pDevice);
                 break;
             case MODE_SOFT_TRIGGER:
                 result = setDeviceSoftTrigger(m_pDevice);

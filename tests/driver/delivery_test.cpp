@@ -201,15 +201,18 @@ TEST_F(Delivery, CloseWaitsForASlowHostAndNothingArrivesAfter) {
 TEST_F(Delivery, StopFromInsideTheHostCallback) {
     CCameraBaumer* camera = opened("FAST");
     std::promise<void> stopped;
+    std::atomic<bool> started{false};
     std::atomic<bool> once{true};
     host.onFrame = [&](ICameraObject* object) {
-        if (once.exchange(false)) {
+        // A host stops once its own IStartCamera has returned.
+        if (started && once.exchange(false)) {
             object->IStopCamera();
             stopped.set_value();
         }
     };
     camera->m_nReqMode = MODE_CONTINUOUS;
     camera->IStartCamera();
+    started = true;
     ASSERT_EQ(stopped.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
     const std::size_t count = host.frameCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

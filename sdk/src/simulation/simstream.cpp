@@ -326,8 +326,12 @@ void SimBuffer::fill(const Frame& frame) {
     m_height = frame.height;
     std::uint64_t bytes = frame.pixels != nullptr ? frame.pixels->size() : 0;
     bytes = std::min<std::uint64_t>({bytes, m_memory.size(), frame.payloadLimit});
-    if (bytes > 0) {
+    // Every frame shows the same picture: a buffer that holds it already is
+    // not written again, so large frames cost no copy.
+    if (bytes > 0 && (frame.pixels != m_picture || bytes != m_pictureBytes)) {
         std::memcpy(m_memory.data(), frame.pixels->data(), bytes);
+        m_picture = frame.pixels;
+        m_pictureBytes = bytes;
     }
     m_size = std::min<std::uint64_t>(m_memory.size(), frame.payloadLimit);
 }

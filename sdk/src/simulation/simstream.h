@@ -133,6 +133,8 @@ private:
     std::uint64_t m_frameId = 0;
     std::string m_pixelFormat;
     State m_state = State::Idle;
+    std::shared_ptr<const std::vector<std::uint8_t>> m_picture;  // what the memory holds
+    std::uint64_t m_pictureBytes = 0;
 };
 
 }  // namespace sim

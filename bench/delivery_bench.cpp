@@ -1,0 +1,174 @@
+// Frames per second through the plug-in against the SDK's own handler path,
+// on a simulated camera delivering as fast as buffers come back.
+#include <QLoggingCategory>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "camerabaumer.h"
+#include "ratioreporter.h"
+#include "simcam/simcam.h"
+
+namespace {
+
+constexpr long kFramesPerIteration = 2000;
+
+void useFastCamera() {
+    simcam::CameraConfig camera;
+    camera.serial = "FAST";
+    camera.width = 64;
+    camera.height = 64;
+    camera.pixelFormat = "Mono8";
+    camera.frameRate = 0;
+    simcam::Topology topology;
+    topology.cameras = {camera};
+    topology.systems = {{"Sys", {{"If", {"FAST"}, false}}, false}};
+    simcam::setTopology(topology);
+}
+
+struct FrameCounter {
+    std::mutex mutex;
+    std::condition_variable cv;
+    long frames = 0;
+    void add() {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++frames;
+        if (frames % kFramesPerIteration == 0)
+            cv.notify_all();
+    }
+    void waitFor(long count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait(lock, [&] { return frames >= count; });
+    }
+};
+
+// A host that reads the frame fields, as hosts do.
+class ReadingHost : public IPoolCallback {
+public:
+    int OnFrameReady(ICameraObject* camera) override {
+        sum += camera->m_nWidth + camera->m_nHeight + camera->m_nFrameId + camera->m_pImageData[0];
+        counter.add();
+        return 0;
+    }
+    FrameCounter counter;
+    std::atomic<long> sum{0};
+};
+
+void runPlugin(benchmark::State& state) {
+    useFastCamera();
+    tagQZ_CAMERA_OPTION option;
+    option.strCameraName = "baumer FAST";
+    ReadingHost host;
+    {
+        CCameraBaumer camera(&option, &host);
+        camera.IOpenCamera();
+        camera.m_nReqMode = MODE_CONTINUOUS;
+        camera.IStartCamera();
+        long target = 0;
+        for (auto _ : state) {
+            target += kFramesPerIteration;
+            host.counter.waitFor(target);
+        }
+        camera.IStopCamera();
+        camera.ICloseCamera();
+    }
+    state.SetItemsProcessed(state.iterations() * kFramesPerIteration);
+    simcam::reset();
+}
+
+void BM_PluginDelivery(benchmark::State& state) {
+    QLoggingCategory::setFilterRules("*.debug=false");
+    runPlugin(state);
+}
+
+FILE* g_sink = nullptr;
+void printToSink(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    std::fprintf(g_sink, "%s:%d %s\n", context.file, context.line, text.toLocal8Bit().constData());
+}
+
+void BM_PluginDeliveryDebugPrinted(benchmark::State& state) {
+    QLoggingCategory::setFilterRules("*.debug=true");
+    g_sink = std::fopen("/dev/null", "w");
+    QtMessageHandler previous = qInstallMessageHandler(printToSink);
+    runPlugin(state);
+    qInstallMessageHandler(previous);
+    std::fclose(g_sink);
+    QLoggingCategory::setFilterRules("*.debug=false");
+}
+
+FrameCounter g_sdkCounter;
+std::atomic<long> g_sdkSum{0};
+
+// The same reads and the re-queue, straight on the SDK's delivery thread.
+void sdkHandler(void*, BGAPI2::Buffer* buffer) {
+    g_sdkSum += static_cast<long>(buffer->GetWidth() + buffer->GetHeight() + buffer->GetFrameID()) +
+                static_cast<unsigned char*>(buffer->GetMemPtr())[0];
+    buffer->GetPixelFormat();
+    buffer->QueueBuffer();
+    g_sdkCounter.add();
+}
+
+void BM_SdkHandlerDelivery(benchmark::State& state) {
+    useFastCamera();
+    BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
+    systems->Refresh();
+    BGAPI2::System* system = systems->begin()->second;
+    system->Open();
+    system->GetInterfaces()->Refresh(100);
+    BGAPI2::Interface* iface = system->GetInterfaces()->begin()->second;
+    iface->Open();
+    iface->GetDevices()->Refresh(100);
+    BGAPI2::Device* device = iface->GetDevices()->begin()->second;
+    device->Open();
+    device->GetDataStreams()->Refresh();
+    BGAPI2::DataStream* stream = device->GetDataStreams()->begin()->second;
+    stream->Open();
+    std::vector<std::unique_ptr<BGAPI2::Buffer>> buffers;
+    for (int i = 0; i < 8; ++i) {
+        buffers.push_back(std::make_unique<BGAPI2::Buffer>());
+        stream->GetBufferList()->Add(buffers.back().get());
+        buffers.back()->QueueBuffer();
+    }
+    stream->RegisterNewBufferEventHandler(nullptr, sdkHandler);
+    device->GetRemoteNode("TriggerMode")->SetString("Off");
+    stream->StartAcquisitionContinuous();
+    device->GetRemoteNode("AcquisitionStart")->Execute();
+    long target;
+    {
+        std::lock_guard<std::mutex> lock(g_sdkCounter.mutex);
+        target = g_sdkCounter.frames;
+    }
+    for (auto _ : state) {
+        target += kFramesPerIteration;
+        g_sdkCounter.waitFor(target);
+    }
+    stream->StopAcquisition();
+    stream->Close();
+    buffers.clear();
+    BGAPI2::SystemList::ReleaseInstance();
+    state.SetItemsProcessed(state.iterations() * kFramesPerIteration);
+    simcam::reset();
+}
+
+BENCHMARK(BM_SdkHandlerDelivery)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_PluginDelivery)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_PluginDeliveryDebugPrinted)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runBenchmarks(argc, argv,
+                         {{"plug-in fps / SDK handler fps (debug filtered)",
+                           "BM_PluginDelivery/min_time:2.000/real_time",
+                           "BM_SdkHandlerDelivery/min_time:2.000/real_time", true},
+                          {"plug-in fps / SDK handler fps (debug line printed)",
+                           "BM_PluginDeliveryDebugPrinted/min_time:2.000/real_time",
+                           "BM_SdkHandlerDelivery/min_time:2.000/real_time", true}});
+}
