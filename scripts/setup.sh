@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config binutils
   qtbase5-dev
   libopencv-core-dev libopencv-imgproc-dev
-  libaravis-dev
+  libaravis-dev libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
 )

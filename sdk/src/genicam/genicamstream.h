@@ -1,0 +1,98 @@
+#pragma once
+
+#include <arv.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../backend.h"
+
+namespace BGAPI2 {
+namespace genicam {
+
+class GenDevice;
+class GenBuffer;
+
+// The camera's Aravis stream, and the delivery thread that hands each
+// completed buffer to the registered handler.
+class GenStream : public Backend::DataStreamBackend,
+                  public std::enable_shared_from_this<GenStream> {
+public:
+    GenStream(std::string id, std::weak_ptr<GenDevice> device);
+    ~GenStream() override;
+
+    std::string id() const override { return m_id; }
+    bool isOpen() override;
+    void open() override;
+    void close() override;
+    bool isGrabbing() override;
+    void startAcquisition() override;
+    void stopAcquisition() override;
+    std::unique_ptr<Backend::BufferBackend> attach(Buffer* buffer) override;
+    std::uint64_t queuedCount() override;
+    void registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) override;
+
+    void queue(GenBuffer* buffer);
+    void detach(GenBuffer* buffer);
+
+private:
+    using Lock = std::unique_lock<std::mutex>;
+    void deliveryLoop(std::uint64_t generation);
+    void stopLocked(Lock& lock);
+    void closeLocked(Lock& lock);
+    bool onDeliveryThread() const { return std::this_thread::get_id() == m_deliveryId; }
+
+    const std::string m_id;
+    const std::weak_ptr<GenDevice> m_device;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    ArvStream* m_stream = nullptr;
+    bool m_grabbing = false;
+    std::uint64_t m_generation = 0;
+    std::thread m_delivery;
+    std::thread::id m_deliveryId;
+    void* m_context = nullptr;
+    Events::NewBufferEventHandler m_handler = nullptr;
+    std::vector<GenBuffer*> m_buffers;
+    GenBuffer* m_inHandler = nullptr;
+    std::uint64_t m_queued = 0;
+    std::string m_pixelFormat;
+};
+
+// A host's Buffer backed by an Aravis buffer. The stream holds a reference
+// while the buffer is queued.
+class GenBuffer : public Backend::BufferBackend {
+public:
+    GenBuffer(std::shared_ptr<GenStream> stream, Buffer* surface, std::string id, std::size_t size);
+    ~GenBuffer() override;
+
+    std::string id() const override { return m_id; }
+    void* memPtr() override;
+    std::uint64_t memSize() override;
+    std::uint64_t width() override {
+        return static_cast<std::uint64_t>(arv_buffer_get_image_width(m_buffer));
+    }
+    std::uint64_t height() override {
+        return static_cast<std::uint64_t>(arv_buffer_get_image_height(m_buffer));
+    }
+    std::uint64_t frameId() override { return arv_buffer_get_frame_id(m_buffer); }
+    std::string pixelFormat() override { return m_pixelFormat; }
+    void queue() override;
+    void detach() override;
+
+private:
+    friend class GenStream;
+    std::shared_ptr<GenStream> m_stream;
+    Buffer* const m_surface;
+    const std::string m_id;
+    ArvBuffer* m_buffer;
+    bool m_queued = false;
+    std::string m_pixelFormat;
+};
+
+}  // namespace genicam
+}  // namespace BGAPI2

@@ -1,0 +1,59 @@
+// Real-camera producer, exercised with Aravis's own simulated GigE camera.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "camerabaumer.h"
+#include "simcam/simcam.h"
+#include "testhost.h"
+
+class GenICamProducer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { setenv("QZCAM_GENICAM", "fake", 1); }
+    static void TearDownTestSuite() { unsetenv("QZCAM_GENICAM"); }
+    void SetUp() override { simcam::reset(); }
+
+    // The name the fake camera is listed under.
+    static QString fakeCameraName(CCameraBaumer& camera) {
+        for (const QString& name : camera.IEnumAvailableCameras()) {
+            if (!name.startsWith("baumer SIM-"))
+                return name;
+        }
+        return QString();
+    }
+
+    tagQZ_CAMERA_OPTION option;
+    TestHost host;
+};
+
+TEST_F(GenICamProducer, ListsTheCameraBesideTheSimulatedOnes) {
+    CCameraBaumer camera(&option, &host);
+    const QList<QString> names = camera.IEnumAvailableCameras();
+    EXPECT_TRUE(names.contains("baumer SIM-MONO-0001"));
+    EXPECT_EQ(names.size(), 3);
+    EXPECT_FALSE(fakeCameraName(camera).isEmpty());
+}
+
+TEST_F(GenICamProducer, DeliversFramesInFreeRunAndOnSoftwareTriggers) {
+    CCameraBaumer camera(&option, &host);
+    option.strCameraName = fakeCameraName(camera);
+    ASSERT_EQ(camera.IOpenCamera(), 1);
+    EXPECT_EQ(camera.m_nImageFormat, GRAY8);
+    camera.m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera.IStartCamera(), 1);
+    ASSERT_TRUE(camera.m_bGrabbing);
+    ASSERT_TRUE(host.waitFrames(3, 10000));
+    const TestHost::Frame frame = host.frames().back();
+    EXPECT_GT(frame.width, 0);
+    EXPECT_GT(frame.height, 0);
+    EXPECT_NE(frame.thread, std::this_thread::get_id());
+
+    camera.m_nReqMode = MODE_SOFT_TRIGGER;
+    camera.IStartCamera();
+    ASSERT_TRUE(camera.m_bGrabbing);
+    const std::size_t before = host.frameCount();
+    EXPECT_EQ(camera.ISendSoftTrigger(), 1);
+    EXPECT_TRUE(host.waitFrames(before + 1, 10000));
+    camera.ICloseCamera();
+    EXPECT_FALSE(camera.m_bOpened);
+}
