@@ -30,6 +30,21 @@ int truncatedLimit(double value) {
     return static_cast<int>(value);
 }
 
+// Opening and closing count an object already in that state as done.
+template <typename SdkObject>
+void openIfClosed(SdkObject* object) {
+    if (!object->IsOpen()) {
+        object->Open();
+    }
+}
+
+template <typename SdkObject>
+void closeIfOpen(SdkObject* object) {
+    if (object->IsOpen()) {
+        object->Close();
+    }
+}
+
 bool startsWith4(const BGAPI2::String& name, const char* prefix) {
     return std::strncmp(name.get(), prefix, 4) == 0;
 }
@@ -169,9 +184,7 @@ QList<QString> CCameraBaumer::IEnumAvailableCameras() {
 
 bool CCameraBaumer::openSystem(BGAPI2::System* system) {
     try {
-        if (!system->IsOpen()) {
-            system->Open();
-        }
+        openIfClosed(system);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "openSystem");
@@ -199,9 +212,7 @@ BGAPI2::InterfaceList* CCameraBaumer::getSystemInterfaces(BGAPI2::System* system
 
 bool CCameraBaumer::openInterface(BGAPI2::Interface* iface) {
     try {
-        if (!iface->IsOpen()) {
-            iface->Open();
-        }
+        openIfClosed(iface);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "openInterface");
@@ -257,9 +268,7 @@ BGAPI2::Device* CCameraBaumer::openDeviceBySerialNumber(BGAPI2::DeviceList* list
 
 bool CCameraBaumer::openDevice(BGAPI2::Device* device) {
     try {
-        if (!device->IsOpen()) {
-            device->Open();
-        }
+        openIfClosed(device);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "openDevice");
@@ -269,9 +278,7 @@ bool CCameraBaumer::openDevice(BGAPI2::Device* device) {
 
 bool CCameraBaumer::closeDevice(BGAPI2::Device* device) {
     try {
-        if (device->IsOpen()) {
-            device->Close();
-        }
+        closeIfOpen(device);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "closeDevice");
@@ -392,9 +399,7 @@ int CCameraBaumer::clearDeviceDataStream(BGAPI2::Device* device) {
 
 bool CCameraBaumer::openDataStream(BGAPI2::DataStream* stream) {
     try {
-        if (!stream->IsOpen()) {
-            stream->Open();
-        }
+        openIfClosed(stream);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "openDataStream");
@@ -404,9 +409,7 @@ bool CCameraBaumer::openDataStream(BGAPI2::DataStream* stream) {
 
 bool CCameraBaumer::closeDataStream(BGAPI2::DataStream* stream) {
     try {
-        if (stream->IsOpen()) {
-            stream->Close();
-        }
+        closeIfOpen(stream);
         return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "closeDataStream");

@@ -52,9 +52,20 @@ protected:
     TestHost host;
 };
 
+TEST_F(EndToEnd, CreateLogsWithTheExportsContextAndDeleteAcceptsNull) {
+    s_delete(nullptr);
+    Camera first = create(&option, &host);
+    Camera second = create(&option, &host);
+    EXPECT_NE(first.object, second.object);
+    const auto lines = log.matching(QtWarningMsg, "create baumer camera...");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, "create baumer camera...");
+    EXPECT_NE(lines[0].file.find("qzcamera/qzcambaumer/qzcambaumer.cpp"), std::string::npos);
+    EXPECT_NE(lines[0].function.find("Camera_Create"), std::string::npos);
+}
+
 TEST_F(EndToEnd, ListsAndOpensByNameInAnyCase) {
     Camera camera = create(&option, &host);
-    EXPECT_EQ(log.matching(QtWarningMsg, "create baumer camera...").size(), 1u);
     EXPECT_EQ(camera->IEnumAvailableCameras(), (QList<QString>{"baumer MONO-1", "baumer BAYER-2"}));
     for (const char* bad : {"", "baumer", "basler MONO-1", "baumer mono-1", "baumer NONE"}) {
         option.strCameraName = bad;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "../handlercall.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 #include "genicamdevice.h"
 
@@ -202,13 +203,7 @@ void GenStream::deliveryLoop(std::uint64_t generation) {
         void* context = m_context;
         Events::NewBufferEventHandler handler = m_handler;
         lock.unlock();
-        if (handler != nullptr) {
-            try {
-                handler(context, buffer->m_surface);
-            } catch (...) {
-                // A handler's failure must not end the delivery thread.
-            }
-        }
+        Backend::callNewBufferHandler(handler, context, buffer->m_surface);
         lock.lock();
         if (m_inHandler == buffer) {
             m_inHandler = nullptr;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "../handlercall.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 
 namespace BGAPI2 {
@@ -249,13 +250,7 @@ void SimStream::deliver(Lock& lock) {
     void* context = m_context;
     Events::NewBufferEventHandler handler = m_handler;
     lock.unlock();
-    if (handler != nullptr) {
-        try {
-            handler(context, buffer->m_surface);
-        } catch (...) {
-            // A handler's failure must not end the delivery thread.
-        }
-    }
+    Backend::callNewBufferHandler(handler, context, buffer->m_surface);
     lock.lock();
     if (m_inHandler == buffer) {
         if (buffer->m_state == SimBuffer::State::Delivering) {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "bgapi2_genicam/bgapi2_def.h"
+
+namespace BGAPI2 {
+namespace Backend {
+
+// Calls a host's new-buffer handler on a delivery thread. Whatever the
+// handler throws stays here: it must not end the thread.
+inline void callNewBufferHandler(Events::NewBufferEventHandler handler, void* context,
+                                 Buffer* buffer) noexcept {
+    if (handler == nullptr) {
+        return;
+    }
+    try {
+        handler(context, buffer);
+    } catch (...) {
+    }
+}
+
+}  // namespace Backend
+}  // namespace BGAPI2
