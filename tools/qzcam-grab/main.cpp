@@ -8,11 +8,21 @@
 #include "options.h"
 #include "plugin.h"
 
+namespace {
+
+// The plug-in's own log lines, marked as such on stderr.
+void printPluginMessage(QtMsgType, const QMessageLogContext&, const QString& text) {
+    QTextStream(stderr) << "plug-in: " << text << "\n";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("qzcam-grab");
     // The plug-in logs a debug line per frame; a host shows warnings and up.
     QLoggingCategory::setFilterRules("*.debug=false");
+    qInstallMessageHandler(printPluginMessage);
 
     const QString defaultPlugin =
         QDir(QCoreApplication::applicationDirPath()).filePath(QZCAM_DEFAULT_PLUGIN);
