@@ -214,6 +214,10 @@ TEST_F(Delivery, StopFromInsideTheHostCallback) {
     camera->IStartCamera();
     started = true;
     ASSERT_EQ(stopped.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    // The stopping call returns once its buffer went back to the stream.
+    for (int i = 0; i < 5000 && simcam::streamCounters("FAST").held != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const std::size_t count = host.frameCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(host.frameCount(), count);

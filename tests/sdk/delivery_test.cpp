@@ -93,7 +93,7 @@ TEST_F(StreamTest, RegisteringAgainReplacesTheHandler) {
     });
     start("On", "Software");
     device->GetRemoteNode("TriggerSoftware")->Execute();
-    for (int i = 0; i < 200 && otherCalls == 0; ++i) {
+    for (int i = 0; i < 1000 && otherCalls == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_EQ(otherCalls, 1);
