@@ -18,9 +18,6 @@ GenStream::GenStream(std::string id, std::weak_ptr<GenDevice> device)
 GenStream::~GenStream() {
     Lock lock(m_mutex);
     closeLocked(lock);
-    if (m_delivery.joinable()) {
-        m_delivery.detach();
-    }
 }
 
 bool GenStream::isOpen() {
@@ -86,19 +83,9 @@ void GenStream::startAcquisition() {
             arv_device_get_string_feature_value(device->arvDevice(), "PixelFormat", nullptr);
         m_pixelFormat = format != nullptr ? format : "";
     }
-    if (m_delivery.joinable() && !onDeliveryThread()) {
-        std::thread finishing = std::move(m_delivery);
-        lock.unlock();
-        finishing.join();
-        lock.lock();
-    } else if (m_delivery.joinable()) {
-        m_delivery.detach();
-    }
     m_grabbing = true;
-    const std::uint64_t generation = ++m_generation;
     auto self = shared_from_this();
-    m_delivery = std::thread([self, generation] { self->deliveryLoop(generation); });
-    m_deliveryId = m_delivery.get_id();
+    m_delivery.launch(lock, [self](std::uint64_t generation) { self->deliveryLoop(generation); });
 }
 
 void GenStream::stopAcquisition() {
@@ -109,15 +96,10 @@ void GenStream::stopAcquisition() {
 void GenStream::stopLocked(Lock& lock) {
     if (m_grabbing) {
         m_grabbing = false;
-        ++m_generation;
+        m_delivery.end();
         m_cv.notify_all();
     }
-    if (m_delivery.joinable() && !onDeliveryThread()) {
-        std::thread finishing = std::move(m_delivery);
-        lock.unlock();
-        finishing.join();
-        lock.lock();
-    }
+    m_delivery.finish(lock);
 }
 
 std::unique_ptr<Backend::BufferBackend> GenStream::attach(Buffer* buffer) {
@@ -164,7 +146,7 @@ void GenStream::queue(GenBuffer* buffer) {
 
 void GenStream::detach(GenBuffer* buffer) {
     Lock lock(m_mutex);
-    if (!onDeliveryThread()) {
+    if (!m_delivery.onThread()) {
         m_cv.wait(lock, [&] { return m_inHandler != buffer; });
     } else if (m_inHandler == buffer) {
         m_inHandler = nullptr;
@@ -174,7 +156,7 @@ void GenStream::detach(GenBuffer* buffer) {
 
 void GenStream::deliveryLoop(std::uint64_t generation) {
     Lock lock(m_mutex);
-    while (generation == m_generation && m_grabbing) {
+    while (m_delivery.live(generation) && m_grabbing) {
         ArvStream* stream = m_stream;
         lock.unlock();
         ArvBuffer* popped =
@@ -194,7 +176,7 @@ void GenStream::deliveryLoop(std::uint64_t generation) {
         }
         buffer->m_queued = false;
         --m_queued;
-        if (generation != m_generation ||
+        if (!m_delivery.live(generation) ||
             arv_buffer_get_status(popped) != ARV_BUFFER_STATUS_SUCCESS) {
             continue;  // not delivered: the host queues it again at the next start
         }
@@ -214,9 +196,7 @@ void GenStream::deliveryLoop(std::uint64_t generation) {
 
 GenBuffer::GenBuffer(std::shared_ptr<GenStream> stream, Buffer* surface, std::string id,
                      std::size_t size)
-    : m_stream(std::move(stream)),
-      m_surface(surface),
-      m_id(std::move(id)),
+    : StreamBuffer(std::move(stream), surface, std::move(id)),
       m_buffer(arv_buffer_new_allocate(size)) {}
 
 GenBuffer::~GenBuffer() {
@@ -233,21 +213,6 @@ std::uint64_t GenBuffer::memSize() {
     size_t size = 0;
     arv_buffer_get_data(m_buffer, &size);
     return size;
-}
-
-void GenBuffer::queue() {
-    if (!m_stream) {
-        throw ObjectInvalidException("buffer is not attached to a data stream",
-                                     "Buffer::QueueBuffer");
-    }
-    m_stream->queue(this);
-}
-
-void GenBuffer::detach() {
-    if (m_stream) {
-        m_stream->detach(this);
-        m_stream.reset();
-    }
 }
 
 }  // namespace genicam

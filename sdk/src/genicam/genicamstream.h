@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "../backend.h"
+#include "../deliverythread.h"
+#include "../streambuffer.h"
 
 namespace BGAPI2 {
 namespace genicam {
@@ -44,7 +46,6 @@ private:
     void deliveryLoop(std::uint64_t generation);
     void stopLocked(Lock& lock);
     void closeLocked(Lock& lock);
-    bool onDeliveryThread() const { return std::this_thread::get_id() == m_deliveryId; }
 
     const std::string m_id;
     const std::weak_ptr<GenDevice> m_device;
@@ -52,9 +53,7 @@ private:
     std::condition_variable m_cv;
     ArvStream* m_stream = nullptr;
     bool m_grabbing = false;
-    std::uint64_t m_generation = 0;
-    std::thread m_delivery;
-    std::thread::id m_deliveryId;
+    Backend::DeliveryThread m_delivery;
     void* m_context = nullptr;
     Events::NewBufferEventHandler m_handler = nullptr;
     std::vector<GenBuffer*> m_buffers;
@@ -65,12 +64,11 @@ private:
 
 // A host's Buffer backed by an Aravis buffer. The stream holds a reference
 // while the buffer is queued.
-class GenBuffer : public Backend::BufferBackend {
+class GenBuffer : public Backend::StreamBuffer<GenStream, GenBuffer> {
 public:
     GenBuffer(std::shared_ptr<GenStream> stream, Buffer* surface, std::string id, std::size_t size);
     ~GenBuffer() override;
 
-    std::string id() const override { return m_id; }
     void* memPtr() override;
     std::uint64_t memSize() override;
     std::uint64_t width() override {
@@ -81,14 +79,9 @@ public:
     }
     std::uint64_t frameId() override { return arv_buffer_get_frame_id(m_buffer); }
     std::string pixelFormat() override { return m_pixelFormat; }
-    void queue() override;
-    void detach() override;
 
 private:
     friend class GenStream;
-    std::shared_ptr<GenStream> m_stream;
-    Buffer* const m_surface;
-    const std::string m_id;
     ArvBuffer* m_buffer;
     bool m_queued = false;
     std::string m_pixelFormat;

@@ -26,12 +26,7 @@ SimStream::SimStream(std::string id, std::function<std::uint64_t()> payloadSize,
                      std::shared_ptr<QueueSignal> signal)
     : m_id(std::move(id)), m_payloadSize(std::move(payloadSize)), m_signal(std::move(signal)) {}
 
-SimStream::~SimStream() {
-    // Only reached when no delivery thread holds the stream any more.
-    if (m_delivery.joinable()) {
-        m_delivery.detach();
-    }
-}
+SimStream::~SimStream() = default;
 
 bool SimStream::isOpen() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -52,7 +47,7 @@ void SimStream::close() {
         return;
     }
     stopLocked(lock);
-    joinDelivery(lock);
+    m_delivery.finish(lock);
     m_open = false;
     for (SimBuffer* buffer : m_queued) {
         buffer->m_state = SimBuffer::State::Idle;
@@ -80,17 +75,9 @@ void SimStream::startAcquisition() {
         throw ResourceInUseException("data stream is already grabbing",
                                      "DataStream::StartAcquisitionContinuous");
     }
-    joinDelivery(lock);
-    if (m_delivery.joinable()) {
-        // Restarted from inside the handler: the old thread ends when its
-        // handler call returns, having seen the new generation.
-        m_delivery.detach();
-    }
     m_grabbing = true;
-    const std::uint64_t generation = ++m_generation;
     auto self = shared_from_this();
-    m_delivery = std::thread([self, generation] { self->deliveryLoop(generation); });
-    m_deliveryId = m_delivery.get_id();
+    m_delivery.launch(lock, [self](std::uint64_t generation) { self->deliveryLoop(generation); });
     lock.unlock();
     m_signal->notify();
 }
@@ -101,7 +88,7 @@ void SimStream::stopAcquisition() {
         throw ObjectInvalidException("data stream is not open", "DataStream::StopAcquisition");
     }
     stopLocked(lock);
-    joinDelivery(lock);
+    m_delivery.finish(lock);
 }
 
 // Ends grabbing: no handler call starts after this. Frames filled but not yet
@@ -112,7 +99,7 @@ void SimStream::stopLocked(Lock& lock) {
         return;
     }
     m_grabbing = false;
-    ++m_generation;
+    m_delivery.end();
     m_counters.discarded += m_filled.size();
     for (auto it = m_filled.rbegin(); it != m_filled.rend(); ++it) {
         (*it)->m_state = SimBuffer::State::Queued;
@@ -120,23 +107,6 @@ void SimStream::stopLocked(Lock& lock) {
     }
     m_filled.clear();
     m_cv.notify_all();
-}
-
-// Waits for the delivery thread to finish its handler call and end. From the
-// delivery thread itself (a handler stopping its own stream) there is nothing
-// to wait for: the thread ends once the handler returns.
-void SimStream::joinDelivery(Lock& lock) {
-    if (!m_delivery.joinable() || onDeliveryThread()) {
-        return;
-    }
-    std::thread finishing = std::move(m_delivery);
-    lock.unlock();
-    finishing.join();
-    lock.lock();
-}
-
-bool SimStream::onDeliveryThread() const {
-    return std::this_thread::get_id() == m_deliveryId;
 }
 
 std::unique_ptr<Backend::BufferBackend> SimStream::attach(Buffer* buffer) {
@@ -177,7 +147,7 @@ void SimStream::queue(SimBuffer* buffer) {
 
 void SimStream::detach(SimBuffer* buffer) {
     Lock lock(m_mutex);
-    if (!onDeliveryThread()) {
+    if (!m_delivery.onThread()) {
         m_cv.wait(lock, [&] { return m_inHandler != buffer; });
     } else if (m_inHandler == buffer) {
         m_inHandler = nullptr;
@@ -226,7 +196,7 @@ void SimStream::deliveryLoop(std::uint64_t generation) {
 // thread's acquisition has ended.
 bool SimStream::nextDelivery(Lock& lock, std::uint64_t generation) {
     for (;;) {
-        if (generation != m_generation || !m_grabbing) {
+        if (!m_delivery.live(generation) || !m_grabbing) {
             return false;
         }
         if (!m_filled.empty()) {
@@ -289,29 +259,10 @@ void SimStream::openGate() {
 
 SimBuffer::SimBuffer(std::shared_ptr<SimStream> stream, Buffer* surface, std::string id,
                      std::uint64_t size)
-    : m_stream(std::move(stream)),
-      m_surface(surface),
-      m_id(std::move(id)),
-      m_memory(size),
-      m_size(size) {}
+    : StreamBuffer(std::move(stream), surface, std::move(id)), m_memory(size), m_size(size) {}
 
 SimBuffer::~SimBuffer() {
     detach();
-}
-
-void SimBuffer::queue() {
-    if (!m_stream) {
-        throw ObjectInvalidException("buffer is not attached to a data stream",
-                                     "Buffer::QueueBuffer");
-    }
-    m_stream->queue(this);
-}
-
-void SimBuffer::detach() {
-    if (m_stream) {
-        m_stream->detach(this);
-        m_stream.reset();
-    }
 }
 
 void SimBuffer::fill(const Frame& frame) {

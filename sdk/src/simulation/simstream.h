@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "../backend.h"
+#include "../deliverythread.h"
+#include "../streambuffer.h"
 #include "simcam/simcam.h"
 
 namespace BGAPI2 {
@@ -76,8 +78,6 @@ private:
     bool nextDelivery(Lock& lock, std::uint64_t generation);
     void deliver(Lock& lock);
     void stopLocked(Lock& lock);
-    void joinDelivery(Lock& lock);
-    bool onDeliveryThread() const;
 
     const std::string m_id;
     const std::function<std::uint64_t()> m_payloadSize;
@@ -93,39 +93,31 @@ private:
     std::deque<SimBuffer*> m_queued;
     std::deque<SimBuffer*> m_filled;
     SimBuffer* m_inHandler = nullptr;
-    std::thread m_delivery;
-    std::thread::id m_deliveryId;
-    std::uint64_t m_generation = 0;
+    Backend::DeliveryThread m_delivery;
     std::uint64_t m_nextBufferIndex = 0;
     bool m_gateClosed = false;
     bool m_atGate = false;
     simcam::StreamCounters m_counters;
 };
 
-class SimBuffer : public Backend::BufferBackend {
+class SimBuffer : public Backend::StreamBuffer<SimStream, SimBuffer> {
 public:
     SimBuffer(std::shared_ptr<SimStream> stream, Buffer* surface, std::string id,
               std::uint64_t size);
     ~SimBuffer() override;
 
-    std::string id() const override { return m_id; }
     void* memPtr() override { return m_memory.data(); }
     std::uint64_t memSize() override { return m_size; }
     std::uint64_t width() override { return m_width; }
     std::uint64_t height() override { return m_height; }
     std::uint64_t frameId() override { return m_frameId; }
     std::string pixelFormat() override { return m_pixelFormat; }
-    void queue() override;
-    void detach() override;
 
 private:
     friend class SimStream;
     enum class State { Idle, Queued, Filled, Delivering, Detached };
     void fill(const Frame& frame);
 
-    std::shared_ptr<SimStream> m_stream;
-    Buffer* const m_surface;
-    const std::string m_id;
     std::vector<std::uint8_t> m_memory;
     std::uint64_t m_size = 0;
     std::uint64_t m_width = 0;
