@@ -30,9 +30,14 @@ public:
         int height = 0;
     };
 
-    // depth: significant bits of a Gray16 sample.
-    GrabHost(FrameLayout layout, int depth, int saveEvery, bool saving)
-        : m_layout(layout), m_depth(depth), m_saveEvery(saveEvery), m_saving(saving) {}
+    GrabHost(int saveEvery, bool saving) : m_saveEvery(saveEvery), m_saving(saving) {}
+
+    // How frames lie in memory; set before acquisition starts. depth: the
+    // significant bits of a Gray16 sample.
+    void setLayout(FrameLayout layout, int depth) {
+        m_layout = layout;
+        m_depth = depth;
+    }
 
     int OnFrameReady(ICameraObject* camera) override;
 
@@ -44,8 +49,8 @@ public:
 private:
     QImage copyFrame(const ICameraObject* camera) const;
 
-    const FrameLayout m_layout;
-    const int m_depth;
+    FrameLayout m_layout = FrameLayout::Bgr8;
+    int m_depth = 8;
     const int m_saveEvery;
     const bool m_saving;
     std::mutex m_mutex;

@@ -144,19 +144,18 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
 
     tagQZ_CAMERA_OPTION option;
     option.strCameraName = name;
-    IdleHost idle;
-    CameraHandle handle{plugin, plugin.create(&option, &idle)};
+    // The host outlives the driver object, which is deleted first.
+    GrabHost host(options.saveEvery, !options.saveDir.isEmpty());
+    CameraHandle handle{plugin, plugin.create(&option, &host)};
     ICameraObject* camera = handle.camera;
     if (camera->IOpenCamera() != 1) {
         err() << "error: cannot open camera '" << name << "' (unknown camera or open failed)\n";
         return kExitCamera;
     }
-    const QString serial = name.section(' ', 1, 1);
-    const QString pixelFormat = cameraPixelFormat(serial);
+    const QString pixelFormat = cameraPixelFormat(name.section(' ', 1, 1));
     int depth = 8;
-    GrabHost host(frameLayoutOf(pixelFormat, &depth), depth, options.saveEvery,
-                  !options.saveDir.isEmpty());
-    camera->m_pCallback = &host;
+    const FrameLayout layout = frameLayoutOf(pixelFormat, &depth);
+    host.setLayout(layout, depth);
 
     if (options.exposureSet) {
         tagQZ_CAMERA_PROPERTY property{PROPERTY_EXPOSURE_TIME, options.exposure};

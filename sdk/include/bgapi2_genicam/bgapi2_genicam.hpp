@@ -226,13 +226,13 @@ public:
     void StopAcquisition();
     BufferList* GetBufferList();
 
-    Backend::DataStreamBackend& backend() { return *m_backend; }
-
 protected:
     Backend::DataStreamBackend& eventBackend() override { return *m_backend; }
     const String& eventObject() const override { return m_id; }
 
 private:
+    friend class BufferList;
+    Backend::DataStreamBackend& backend() { return *m_backend; }
     std::shared_ptr<Backend::DataStreamBackend> m_backend;
     String m_id;
     std::unique_ptr<BufferList> m_buffers;

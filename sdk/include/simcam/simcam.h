@@ -98,7 +98,8 @@ BGAPI2_API void clearRecordedCalls();
 // One pulse on the camera's "Line0".
 BGAPI2_API void pulseLine(const std::string& cameraId);
 
-// Overrides for the next `count` frames of a camera (count < 0: until reset).
+// Overrides for the next `count` frames of a camera (count < 0: every frame
+// until shaped again; count 0: shaping ends).
 struct FrameShape {
     std::optional<std::string> pixelFormat;
     std::optional<std::uint64_t> frameId;  // id of the first shaped frame; later ones count up

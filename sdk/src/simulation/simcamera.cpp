@@ -342,7 +342,7 @@ bool SimCamera::sourceStopped() {
 bool SimCamera::streamsReady() {
     bool anyGrabbing = false;
     for (auto& stream : m_streams) {
-        if (!stream->grabbing()) {
+        if (!stream->isGrabbing()) {
             continue;
         }
         anyGrabbing = true;

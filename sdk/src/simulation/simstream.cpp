@@ -61,10 +61,6 @@ bool SimStream::isGrabbing() {
     return m_grabbing;
 }
 
-bool SimStream::grabbing() {
-    return isGrabbing();
-}
-
 void SimStream::startAcquisition() {
     Lock lock(m_mutex);
     if (!m_open) {

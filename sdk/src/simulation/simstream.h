@@ -61,7 +61,6 @@ public:
     // Camera side: fill the oldest queued buffer, or count the frame lost.
     void offerFrame(const Frame& frame);
     bool readyForFrame();
-    bool grabbing();
 
     // Buffer side.
     void queue(SimBuffer* buffer);
