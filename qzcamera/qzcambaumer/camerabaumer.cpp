@@ -96,7 +96,15 @@ CCameraBaumer::~CCameraBaumer() {
     if (m_pDevice != nullptr) {
         ICloseCamera();
     }
-    releaseSystemList();
+    if (!dropSystemListHold()) {
+        return;
+    }
+    try {
+        BGAPI2::SystemList::ReleaseInstance();
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "~CCameraBaumer");
+    }
+    s_pSystemList = nullptr;
 }
 
 // Keeps a list other objects hold when the SDK gives none.
@@ -115,20 +123,13 @@ void CCameraBaumer::holdSystemList() {
     }
 }
 
-void CCameraBaumer::releaseSystemList() {
+// True when this object was the last holder: the list is to be released.
+bool CCameraBaumer::dropSystemListHold() {
     if (!m_bHoldsSystemList) {
-        return;
+        return false;
     }
     m_bHoldsSystemList = false;
-    if (--s_nSystemListRefs > 0) {
-        return;
-    }
-    try {
-        BGAPI2::SystemList::ReleaseInstance();
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "~CCameraBaumer");
-    }
-    s_pSystemList = nullptr;
+    return --s_nSystemListRefs == 0;
 }
 
 // ---- discovery and opening ------------------------------------------------

@@ -73,7 +73,7 @@ public:
 private:
     void obtainSystemList();
     void holdSystemList();
-    void releaseSystemList();
+    bool dropSystemListHold();
     bool walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit);
     bool runTriggerSetup(BGAPI2::Device* device, const char* triggerMode, const char* source,
                          const char* message, const char* qualifiedName);

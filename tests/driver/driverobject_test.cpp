@@ -92,6 +92,7 @@ TEST_F(DriverTest, ReleaseFailureInTheDestructorIsReportedAndClearsTheList) {
     simcam::injectFailure(failOn("SystemList::ReleaseInstance"));
     destroy(camera);
     expectReportOf("~CCameraBaumer", "SystemList::ReleaseInstance");
+    EXPECT_EQ(log.lines(QtCriticalMsg)[0].function, "virtual CCameraBaumer::~CCameraBaumer()");
     EXPECT_EQ(CCameraBaumer::s_pSystemList, nullptr);
     BGAPI2::SystemList::ReleaseInstance();  // what the failed call left behind
 }
