@@ -33,14 +33,19 @@ protected:
         shape.frameId = frameId;
         simcam::shapeNextFrames(serialOf(camera), shape);
         const std::size_t before = host.frameCount();
+        triggerAndWait(camera);
+        return host.frameCount() > before;
+    }
+
+    // Fires one trigger and waits until the handler call for it returned,
+    // which the stream counts as a delivery.
+    void triggerAndWait(CCameraBaumer* camera) {
         const std::string serial = serialOf(camera);
         const std::uint64_t handled = simcam::streamCounters(serial).delivered;
         camera->ISendSoftTrigger();
-        // The handler has returned once the stream counts the delivery.
         for (int i = 0; i < 5000 && simcam::streamCounters(serial).delivered == handled; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        return host.frameCount() > before;
     }
 
     static std::string serialOf(CCameraBaumer* camera) {
@@ -95,6 +100,20 @@ TEST_F(Delivery, ShortNamesAndUnknownFormatsAreNotDeliveredButTheBufferReturns) 
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(simcam::streamCounters("COL").queued, 8u) << "no buffer was kept";
+}
+
+TEST_F(Delivery, ShortPayloadIsRefusedNotReadPastItsEnd) {
+    CCameraBaumer* camera = started("COL");
+    simcam::FrameShape shape;
+    shape.pixelFormat = std::string("BayerRG8");
+    shape.payload = 100;
+    simcam::shapeNextFrames("COL", shape);
+    triggerAndWait(camera);
+    EXPECT_EQ(host.frameCount(), 0u);
+    expectReport("BufferReady", "InvalidParameterException",
+                 "memory of 100 bytes is shorter than the 3072 bytes the image needs",
+                 "ImageProcessor::CreateImage");
+    EXPECT_EQ(simcam::streamCounters("COL").queued, 8u);
 }
 
 TEST_F(Delivery, FrameFieldsAreWrittenBeforeTheHostIsCalled) {
