@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bgapi2_genicam/bgapi2_def.h"
+#include "sdklog.h"
 
 namespace BGAPI2 {
 namespace Backend {
@@ -15,6 +16,7 @@ inline void callNewBufferHandler(Events::NewBufferEventHandler handler, void* co
     try {
         handler(context, buffer);
     } catch (...) {
+        qCWarning(lcSdk) << "new-buffer handler threw; delivery goes on";
     }
 }
 

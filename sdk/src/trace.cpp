@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bgapi2_genicam/bgapi2_exceptions.h"
+#include "sdklog.h"
 #include "simcam/simcam.h"
 
 namespace BGAPI2 {
@@ -44,6 +45,7 @@ template <typename Kind>
 
 [[noreturn]] void raise(const simcam::Failure& failure, const char* operation) {
     using namespace Exceptions;
+    qCDebug(lcSdk) << "injected failure of" << operation;
     const String function = failure.function.empty() ? String(operation) : failure.function;
     switch (failure.kind) {
         case simcam::FailureKind::NotAvailable:

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+
+#include "logcapture.h"
+
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "sdkfixture.h"
 #include "vtableslot.h"
@@ -60,4 +64,18 @@ TEST_F(SdkTest, NthCallAndObjectFilterSelectWhichCallFails) {
     EXPECT_SDK_FAILURE(a->GetModel(), IException);
     simcam::clearFailures();
     EXPECT_NO_THROW(a->GetModel());
+}
+
+TEST_F(SdkTest, SdkLogIsSilentUnlessEnabled) {
+    LogCapture log;
+    BGAPI2::SystemList* list = BGAPI2::SystemList::GetInstance();
+    simcam::injectFailure(failOn("SystemList::Refresh"));
+    EXPECT_SDK_FAILURE(list->Refresh(), IException);
+    EXPECT_TRUE(log.lines().empty());
+    QLoggingCategory::setFilterRules("bgapi2.sdk.debug=true");
+    simcam::injectFailure(failOn("SystemList::Refresh"));
+    EXPECT_SDK_FAILURE(list->Refresh(), IException);
+    QLoggingCategory::setFilterRules("");
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].text, "injected failure of SystemList::Refresh");
 }

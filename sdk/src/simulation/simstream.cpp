@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../handlercall.h"
+#include "../sdklog.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 
 namespace BGAPI2 {
@@ -166,6 +167,7 @@ void SimStream::offerFrame(const Frame& frame) {
     ++m_counters.produced;
     if (m_queued.empty()) {
         ++m_counters.lost;
+        qCDebug(lcSdk) << m_id.c_str() << "lost frame" << frame.frameId << ": no queued buffer";
         return;
     }
     SimBuffer* buffer = m_queued.front();

@@ -1,0 +1,3 @@
+#include "sdklog.h"
+
+Q_LOGGING_CATEGORY(lcSdk, "bgapi2.sdk", QtFatalMsg)
