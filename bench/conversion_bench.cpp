@@ -12,6 +12,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "benchsupport.h"
 #include "camerabaumer.h"
 #include "ratioreporter.h"
 #include "simcam/simcam.h"
@@ -29,40 +30,18 @@ class CountingHost : public IPoolCallback {
 public:
     int OnFrameReady(ICameraObject* camera) override {
         checksum += camera->m_pImageData[0];
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++frames;
-        }
-        cv.notify_all();
+        counter.add();
         return 0;
     }
-    void waitFor(long count) {
-        std::unique_lock<std::mutex> lock(mutex);
-        cv.wait(lock, [&] { return frames >= count; });
-    }
-    std::mutex mutex;
-    std::condition_variable cv;
-    long frames = 0;
+    FrameCounter counter;
     std::atomic<unsigned> checksum{0};
 };
-
-simcam::Topology cameraOfSize(int width, int height) {
-    simcam::CameraConfig camera;
-    camera.serial = "BENCH";
-    camera.width = static_cast<std::uint32_t>(width);
-    camera.height = static_cast<std::uint32_t>(height);
-    camera.pixelFormat = "BayerRG8";
-    simcam::Topology topology;
-    topology.cameras = {camera};
-    topology.systems = {{"Sys", {{"If", {"BENCH"}, false}}, false}};
-    return topology;
-}
 
 void BM_DriverConversion(benchmark::State& state) {
     cv::setNumThreads(1);
     QLoggingCategory::setFilterRules("*.debug=false");
-    simcam::setTopology(
-        cameraOfSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    useOnlyCamera("BENCH", static_cast<std::uint32_t>(state.range(0)),
+                  static_cast<std::uint32_t>(state.range(1)), "BayerRG8", 30.0);
     tagQZ_CAMERA_OPTION option;
     option.strCameraName = "baumer BENCH";
     CountingHost host;
@@ -73,13 +52,13 @@ void BM_DriverConversion(benchmark::State& state) {
         camera.IStartCamera();
         for (long i = 1; i <= 16; ++i) {  // every buffer and pool block in use once
             camera.ISendSoftTrigger();
-            host.waitFor(i);
+            host.counter.waitFor(i);
         }
         const long faultsBefore = minorFaults();
         long sent = 16;
         for (auto _ : state) {
             camera.ISendSoftTrigger();
-            host.waitFor(++sent);
+            host.counter.waitFor(++sent);
         }
         state.counters["minor_faults_per_frame"] =
             static_cast<double>(minorFaults() - faultsBefore) /

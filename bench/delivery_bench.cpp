@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "benchsupport.h"
 #include "camerabaumer.h"
 #include "ratioreporter.h"
 #include "simcam/simcam.h"
@@ -18,33 +19,8 @@ namespace {
 constexpr long kFramesPerIteration = 2000;
 
 void useFastCamera() {
-    simcam::CameraConfig camera;
-    camera.serial = "FAST";
-    camera.width = 64;
-    camera.height = 64;
-    camera.pixelFormat = "Mono8";
-    camera.frameRate = 0;
-    simcam::Topology topology;
-    topology.cameras = {camera};
-    topology.systems = {{"Sys", {{"If", {"FAST"}, false}}, false}};
-    simcam::setTopology(topology);
+    useOnlyCamera("FAST", 64, 64, "Mono8", 0.0);
 }
-
-struct FrameCounter {
-    std::mutex mutex;
-    std::condition_variable cv;
-    long frames = 0;
-    void add() {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++frames;
-        if (frames % kFramesPerIteration == 0)
-            cv.notify_all();
-    }
-    void waitFor(long count) {
-        std::unique_lock<std::mutex> lock(mutex);
-        cv.wait(lock, [&] { return frames >= count; });
-    }
-};
 
 // A host that reads the frame fields, as hosts do.
 class ReadingHost : public IPoolCallback {
@@ -54,7 +30,7 @@ public:
         counter.add();
         return 0;
     }
-    FrameCounter counter;
+    FrameCounter counter{kFramesPerIteration};
     std::atomic<long> sum{0};
 };
 
@@ -100,7 +76,7 @@ void BM_PluginDeliveryDebugPrinted(benchmark::State& state) {
     QLoggingCategory::setFilterRules("*.debug=false");
 }
 
-FrameCounter g_sdkCounter;
+FrameCounter g_sdkCounter{kFramesPerIteration};
 std::atomic<long> g_sdkSum{0};
 
 // The same reads and the re-queue, straight on the SDK's delivery thread.
@@ -137,11 +113,7 @@ void BM_SdkHandlerDelivery(benchmark::State& state) {
     device->GetRemoteNode("TriggerMode")->SetString("Off");
     stream->StartAcquisitionContinuous();
     device->GetRemoteNode("AcquisitionStart")->Execute();
-    long target;
-    {
-        std::lock_guard<std::mutex> lock(g_sdkCounter.mutex);
-        target = g_sdkCounter.frames;
-    }
+    long target = g_sdkCounter.frames();
     for (auto _ : state) {
         target += kFramesPerIteration;
         g_sdkCounter.waitFor(target);
