@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config binutils
   qtbase5-dev
   libopencv-core-dev libopencv-imgproc-dev
-  libaravis-dev libusb-1.0-0-dev
+  libaravis-dev libusb-1.0-0-dev aravis-tools aravis-tools-cli iproute2 util-linux
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
 )

@@ -57,6 +57,7 @@ public:
     virtual std::unique_ptr<BufferBackend> attach(Buffer* buffer) = 0;
     virtual std::uint64_t queuedCount() = 0;
     virtual void registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) = 0;
+    virtual StreamStatistics statistics() = 0;
 };
 
 class DeviceBackend {
@@ -74,6 +75,7 @@ public:
     virtual std::shared_ptr<NodeBackend> node(const std::string& name) = 0;
     virtual std::uint64_t nodeCount() = 0;
     virtual std::vector<std::shared_ptr<DataStreamBackend>> dataStreams() = 0;
+    virtual DeviceEvents& events() = 0;
 };
 
 class InterfaceBackend {

@@ -62,4 +62,8 @@ String Buffer::GetPixelFormat() {
     return attached("Buffer::GetPixelFormat").pixelFormat();
 }
 
+DataStream* Buffer::GetParent() {
+    return m_owner != nullptr ? m_owner->m_stream : nullptr;
+}
+
 }  // namespace BGAPI2

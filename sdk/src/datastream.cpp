@@ -63,4 +63,9 @@ BufferList* DataStream::GetBufferList() {
     return m_buffers.get();
 }
 
+StreamStatistics DataStream::GetStatistics() {
+    BGAPI2_TRACE("DataStream::GetStatistics", m_id.str());
+    return m_backend->statistics();
+}
+
 }  // namespace BGAPI2

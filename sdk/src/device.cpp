@@ -1,11 +1,16 @@
 #include "backend.h"
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
+#include "deviceevents.h"
 #include "trace.h"
 
 namespace BGAPI2 {
 
 Device::Device(std::shared_ptr<Backend::DeviceBackend> backend) : m_backend(std::move(backend)) {}
-Device::~Device() = default;
+Device::~Device() {
+    if (m_stateHandlerSet) {
+        m_backend->events().setHandler(nullptr);  // the handler names this handle
+    }
+}
 
 String Device::GetID() {
     return m_backend->id();
@@ -77,6 +82,20 @@ Node* Device::GetRemoteNode(const String& name) {
         m_nodes = std::make_unique<NodeMap>(m_backend);
     }
     return m_nodes->lookUp(name);
+}
+
+void Device::RegisterDeviceStateEventHandler(void* callBackOwner,
+                                             Events::DeviceStateEventHandler handler) {
+    BGAPI2_TRACE("Device::RegisterDeviceStateEventHandler", m_backend->id());
+    if (handler == nullptr) {
+        m_backend->events().setHandler(nullptr);
+        m_stateHandlerSet = false;
+        return;
+    }
+    m_backend->events().setHandler([this, callBackOwner, handler](Events::DeviceState state) {
+        handler(callBackOwner, this, state);
+    });
+    m_stateHandlerSet = true;
 }
 
 }  // namespace BGAPI2

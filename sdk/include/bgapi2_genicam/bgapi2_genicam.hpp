@@ -15,6 +15,7 @@ namespace BGAPI2 {
 
 class System;
 class Interface;
+
 class Device;
 class DataStream;
 class Node;
@@ -193,9 +194,14 @@ public:
     DataStreamList* GetDataStreams();
     NodeMap* GetRemoteNodeList();
     Node* GetRemoteNode(const String& name);
+    // One handler per device; null unregisters. Waits for a running call of
+    // the handler to return, unless called from inside it.
+    void RegisterDeviceStateEventHandler(void* callBackOwner,
+                                         Events::DeviceStateEventHandler handler);
 
 private:
     std::shared_ptr<Backend::DeviceBackend> m_backend;
+    bool m_stateHandlerSet = false;
     std::unique_ptr<DataStreamList> m_streams;
     std::unique_ptr<NodeMap> m_nodes;
 };
@@ -225,6 +231,7 @@ public:
     void StartAcquisitionContinuous();
     void StopAcquisition();
     BufferList* GetBufferList();
+    StreamStatistics GetStatistics();
 
 protected:
     Backend::DataStreamBackend& eventBackend() override { return *m_backend; }
@@ -253,6 +260,8 @@ public:
     bo_uint64 GetHeight();
     bo_uint64 GetFrameID();
     String GetPixelFormat();
+    // The data stream the buffer is attached to; null when detached.
+    DataStream* GetParent();
 
 private:
     friend class BufferList;

@@ -98,6 +98,12 @@ BGAPI2_API void clearRecordedCalls();
 // One pulse on the camera's "Line0".
 BGAPI2_API void pulseLine(const std::string& cameraId);
 
+// Takes the camera off its network: it answers nothing, delivery stops, and
+// a registered device state handler hears that it is lost. replug brings it
+// back as after power-up (closed, initial settings) and reports it available.
+BGAPI2_API void unplug(const std::string& cameraId);
+BGAPI2_API void replug(const std::string& cameraId);
+
 // Overrides for the next `count` frames of a camera (count < 0: every frame
 // until shaped again; count 0: shaping ends).
 struct FrameShape {

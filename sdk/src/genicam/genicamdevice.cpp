@@ -1,18 +1,56 @@
 #include "genicamdevice.h"
 
+#include <thread>
+
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 #include "genicamstream.h"
+#include "gvcpprobe.h"
 
 namespace BGAPI2 {
 namespace genicam {
+namespace {
+
+constexpr int kProbeTries = 3;
+constexpr int kProbeTimeoutMs = 100;
+
+// Aravis reports a lost control channel on its heartbeat thread; the device
+// may be gone by then, so the signal holds only a weak reference.
+void onControlLost(ArvDevice*, gpointer data) {
+    if (auto device = static_cast<std::weak_ptr<GenDevice>*>(data)->lock()) {
+        device->markLost();
+    }
+}
+
+void deleteWeakDevice(gpointer data, GClosure*) {
+    delete static_cast<std::weak_ptr<GenDevice>*>(data);
+}
+
+bool gvAddress(ArvDevice* device, sockaddr_in* address) {
+    if (!ARV_IS_GV_DEVICE(device)) {
+        return false;
+    }
+    GSocketAddress* socketAddress = arv_gv_device_get_device_address(ARV_GV_DEVICE(device));
+    return socketAddress != nullptr &&
+           g_socket_address_to_native(socketAddress, address, sizeof *address, nullptr) &&
+           address->sin_family == AF_INET;
+}
+
+}  // namespace
+
+void releaseLater(gpointer object) {
+    if (object != nullptr) {
+        std::thread([object] { g_object_unref(object); }).detach();
+    }
+}
 
 GenDevice::GenDevice(std::string id, std::string serial, std::string model, std::string vendor,
-                     std::string protocol)
+                     std::string protocol, std::function<void()> onLost)
     : m_id(std::move(id)),
       m_serial(std::move(serial)),
       m_model(std::move(model)),
       m_vendor(std::move(vendor)),
-      m_protocol(std::move(protocol)) {}
+      m_protocol(std::move(protocol)),
+      m_onLost(std::move(onLost)) {}
 
 GenDevice::~GenDevice() {
     close();
@@ -29,6 +67,9 @@ void GenDevice::open() {
         throw Exceptions::ResourceInUseException("device '" + m_id + "' is already open",
                                                  "Device::Open");
     }
+    if (m_lost) {
+        throw Exceptions::LowLevelException("device '" + m_id + "' is lost", "Device::Open");
+    }
     GError* error = nullptr;
     m_device = arv_open_device(m_id.c_str(), &error);
     throwOnError(error, "Device::Open");
@@ -36,9 +77,25 @@ void GenDevice::open() {
         throw Exceptions::LowLevelException("device '" + m_id + "' cannot be opened",
                                             "Device::Open");
     }
+    m_hasAddress = gvAddress(m_device, &m_address);
+    connectLossSignal();
 }
 
-// Closing ends the stream first, so no delivery outlives the device.
+void GenDevice::connectLossSignal() {
+    m_lossSignal = g_signal_connect_data(m_device, "control-lost", G_CALLBACK(onControlLost),
+                                         new std::weak_ptr<GenDevice>(weak_from_this()),
+                                         deleteWeakDevice, GConnectFlags(0));
+}
+
+void GenDevice::disconnectLossSignal() {
+    if (m_lossSignal != 0) {
+        g_signal_handler_disconnect(m_device, m_lossSignal);
+        m_lossSignal = 0;
+    }
+}
+
+// Closing ends the stream first, so no delivery outlives the device. A lost
+// camera is given up off this thread.
 void GenDevice::close() {
     std::shared_ptr<GenStream> stream;
     {
@@ -49,10 +106,16 @@ void GenDevice::close() {
         stream->close();
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_device != nullptr) {
-        g_object_unref(m_device);
-        m_device = nullptr;
+    if (m_device == nullptr) {
+        return;
     }
+    disconnectLossSignal();
+    if (m_lost) {
+        releaseLater(m_device);
+    } else {
+        g_object_unref(m_device);
+    }
+    m_device = nullptr;
 }
 
 ArvDevice* GenDevice::arvDevice() {
@@ -61,7 +124,53 @@ ArvDevice* GenDevice::arvDevice() {
         throw Exceptions::ObjectInvalidException("device '" + m_id + "' is not open",
                                                  "Device::GetRemoteNode");
     }
+    if (m_lost) {
+        throw Exceptions::LowLevelException("device '" + m_id + "' is lost",
+                                            "Device::GetRemoteNode");
+    }
     return m_device;
+}
+
+bool GenDevice::answers() {
+    sockaddr_in address{};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_lost || m_device == nullptr) {
+            return false;
+        }
+        if (!m_hasAddress) {
+            return true;  // no cheap question to ask; Aravis reports a lost control channel
+        }
+        address = m_address;
+    }
+    return gvcpAnswers(address, kProbeTries, kProbeTimeoutMs);
+}
+
+void GenDevice::markLost() {
+    if (m_lost.exchange(true)) {
+        return;
+    }
+    std::shared_ptr<GenStream> stream;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        stream = m_stream;
+    }
+    if (stream) {
+        stream->lose();
+    }
+    m_events.post(Events::DEVICE_STATE_LOST);
+    if (m_onLost) {
+        m_onLost();
+    }
+}
+
+void GenDevice::markAvailable() {
+    if (!m_lost) {
+        return;
+    }
+    close();  // whatever the host did not close yet
+    m_lost = false;
+    m_events.post(Events::DEVICE_STATE_AVAILABLE);
 }
 
 std::vector<std::shared_ptr<Backend::DataStreamBackend>> GenDevice::dataStreams() {

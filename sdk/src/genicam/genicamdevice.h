@@ -1,30 +1,36 @@
 #pragma once
 
 #include <arv.h>
+#include <netinet/in.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../backend.h"
+#include "../deviceevents.h"
 
 namespace BGAPI2 {
 namespace genicam {
 
 // Turns an Aravis error into the SDK's failure; does nothing without one.
 void throwOnError(GError* error, const char* function);
+// Drops an Aravis object off the caller's thread: giving up a camera that no
+// longer answers makes Aravis retry for seconds.
+void releaseLater(gpointer object);
 
 class GenStream;
 
-// A GigE Vision or USB3 Vision camera reached through Aravis.
+// A GigE Vision or USB3 Vision camera reached through Aravis. Once it stops
+// answering it is lost: every access fails at once, and the producer looks
+// for it until it is seen again.
 class GenDevice : public Backend::DeviceBackend, public std::enable_shared_from_this<GenDevice> {
 public:
     GenDevice(std::string id, std::string serial, std::string model, std::string vendor,
-              std::string protocol);
+              std::string protocol, std::function<void()> onLost);
     ~GenDevice() override;
 
     std::string id() const override { return m_id; }
@@ -38,18 +44,35 @@ public:
     std::shared_ptr<Backend::NodeBackend> node(const std::string& name) override;
     std::uint64_t nodeCount() override { return 0; }
     std::vector<std::shared_ptr<Backend::DataStreamBackend>> dataStreams() override;
+    Backend::DeviceEvents& events() override { return m_events; }
 
     ArvDevice* arvDevice();
+    bool lost() const { return m_lost; }
+    // True when the camera answers a short control request.
+    bool answers();
+    void markLost();
+    // Seen again after a loss: what was left of the old connection goes.
+    void markAvailable();
 
 private:
+    void connectLossSignal();
+    void disconnectLossSignal();
+
     const std::string m_id;
     const std::string m_serial;
     const std::string m_model;
     const std::string m_vendor;
     const std::string m_protocol;
+    const std::function<void()> m_onLost;
     std::mutex m_mutex;
     ArvDevice* m_device = nullptr;
+    gulong m_lossSignal = 0;
+    bool m_hasAddress = false;
+    sockaddr_in m_address{};
     std::shared_ptr<GenStream> m_stream;
+    std::atomic<bool> m_lost{false};
+    // Last, so that it goes first: its thread may be inside a handler.
+    Backend::DeviceEvents m_events;
 };
 
 }  // namespace genicam

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "../producers.h"
 #include "genicamdevice.h"
@@ -54,6 +58,15 @@ private:
     std::atomic<bool> m_open{false};
 };
 
+// One camera as the last discovery saw it.
+struct Seen {
+    std::string id;
+    std::string serial;
+    std::string model;
+    std::string vendor;
+    std::string protocol;
+};
+
 class GenProducer : public Backend::Producer {
 public:
     explicit GenProducer(bool fakeOnly)
@@ -65,7 +78,10 @@ public:
             arv_disable_interface("USB3Vision");
         }
     }
-    ~GenProducer() override { shutdown(); }
+    ~GenProducer() override {
+        shutdown();
+        stopWatching();
+    }
 
     void shutdown() override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -79,51 +95,147 @@ public:
     // Transports with at least one camera, after a fresh discovery.
     std::vector<std::shared_ptr<Backend::InterfaceBackend>> interfaces() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        arv_update_device_list();
+        discover();
         std::vector<std::shared_ptr<Backend::InterfaceBackend>> result;
-        for (unsigned int i = 0; i < arv_get_n_devices(); ++i) {
-            const std::string protocol = text(arv_get_device_protocol(i));
-            if (!wanted(protocol))
-                continue;
-            auto& iface = m_interfaces[protocol];
+        for (const Seen& seen : m_seen) {
+            auto& iface = m_interfaces[seen.protocol];
             if (!iface) {
-                iface = std::make_shared<GenInterface>(*this, protocol);
-                result.push_back(iface);
-            } else if (std::find(result.begin(), result.end(), iface) == result.end()) {
+                iface = std::make_shared<GenInterface>(*this, seen.protocol);
+            }
+            if (std::find(result.begin(), result.end(), iface) == result.end()) {
                 result.push_back(iface);
             }
         }
         return result;
     }
 
+    // The cameras of one transport. A discovery made just before, for the
+    // interface list, serves: every broadcast costs the discovery's wait.
     std::vector<std::shared_ptr<Backend::DeviceBackend>> devices(const std::string& protocol) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        arv_update_device_list();
+        if (Clock::now() - m_discoveredAt > kDiscoveryServes) {
+            discover();
+        }
         std::vector<std::shared_ptr<Backend::DeviceBackend>> result;
-        for (unsigned int i = 0; i < arv_get_n_devices(); ++i) {
-            if (text(arv_get_device_protocol(i)) != protocol)
-                continue;
-            const std::string id = text(arv_get_device_id(i));
-            auto& device = m_devices[id];
-            if (!device) {
-                device = std::make_shared<GenDevice>(id, text(arv_get_device_serial_nbr(i)),
-                                                     text(arv_get_device_model(i)),
-                                                     text(arv_get_device_vendor(i)), protocol);
+        for (const Seen& seen : m_seen) {
+            if (seen.protocol == protocol) {
+                result.push_back(deviceFor(seen));
             }
-            result.push_back(device);
         }
         return result;
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kDiscoveryServes = std::chrono::seconds(1);
+    static constexpr auto kLookAgainAfter = std::chrono::milliseconds(500);
+
     static std::string text(const char* value) { return value != nullptr ? value : ""; }
     bool wanted(const std::string& protocol) const { return !m_fakeOnly || protocol == "Fake"; }
+
+    // Under m_mutex.
+    void discover() {
+        arv_update_device_list();
+        m_seen.clear();
+        for (unsigned int i = 0; i < arv_get_n_devices(); ++i) {
+            Seen seen{text(arv_get_device_id(i)), text(arv_get_device_serial_nbr(i)),
+                      text(arv_get_device_model(i)), text(arv_get_device_vendor(i)),
+                      text(arv_get_device_protocol(i))};
+            if (wanted(seen.protocol)) {
+                m_seen.push_back(std::move(seen));
+            }
+        }
+        m_discoveredAt = Clock::now();
+    }
+
+    std::shared_ptr<GenDevice> deviceFor(const Seen& seen) {
+        auto& device = m_devices[seen.id];
+        if (!device) {
+            device = std::make_shared<GenDevice>(seen.id, seen.serial, seen.model, seen.vendor,
+                                                 seen.protocol, [this] { startWatching(); });
+        }
+        return device;
+    }
+
+    // While a camera is lost, discovery runs in the background until it is
+    // seen again.
+    void startWatching() {
+        std::lock_guard<std::mutex> lock(m_watchMutex);
+        m_watchWanted = true;
+        ++m_watchRequests;
+        if (!m_watcher.joinable() && !m_watchStop) {
+            m_watcher = std::thread([this] { watch(); });
+        }
+        m_watchCv.notify_all();
+    }
+
+    void stopWatching() {
+        {
+            std::lock_guard<std::mutex> lock(m_watchMutex);
+            m_watchStop = true;
+        }
+        m_watchCv.notify_all();
+        if (m_watcher.joinable()) {
+            m_watcher.join();
+        }
+    }
+
+    void watch() {
+        std::unique_lock<std::mutex> lock(m_watchMutex);
+        while (!m_watchStop) {
+            m_watchCv.wait(lock, [this] { return m_watchStop || m_watchWanted; });
+            if (m_watchStop) {
+                break;
+            }
+            const std::uint64_t requests = m_watchRequests;
+            lock.unlock();
+            const bool stillLost = lookForLostDevices();
+            lock.lock();
+            m_watchWanted = stillLost || m_watchRequests != requests;
+            m_watchCv.wait_for(lock, kLookAgainAfter, [this] { return m_watchStop; });
+        }
+    }
+
+    // True while some camera is still lost.
+    bool lookForLostDevices() {
+        std::vector<std::shared_ptr<GenDevice>> back;
+        bool stillLost = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            discover();
+            for (auto& entry : m_devices) {
+                if (!entry.second->lost()) {
+                    continue;
+                }
+                const bool seen = std::any_of(m_seen.begin(), m_seen.end(),
+                                              [&](const Seen& s) { return s.id == entry.first; });
+                if (seen) {
+                    back.push_back(entry.second);
+                } else {
+                    stillLost = true;
+                }
+            }
+        }
+        for (auto& device : back) {
+            device->markAvailable();
+        }
+        return stillLost;
+    }
 
     const bool m_fakeOnly;
     std::shared_ptr<GenSystem> m_system;
     std::mutex m_mutex;
+    std::vector<Seen> m_seen;
+    Clock::time_point m_discoveredAt{};
     std::map<std::string, std::shared_ptr<GenInterface>> m_interfaces;
     std::map<std::string, std::shared_ptr<GenDevice>> m_devices;
+
+    std::mutex m_watchMutex;
+    std::condition_variable m_watchCv;
+    std::thread m_watcher;
+    bool m_watchWanted = false;
+    std::uint64_t m_watchRequests = 0;
+    bool m_watchStop = false;
 };
 
 std::vector<std::shared_ptr<Backend::DeviceBackend>> GenInterface::devices() {

@@ -1,6 +1,7 @@
 #include "genicamstream.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "../handlercall.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
@@ -37,6 +38,13 @@ void GenStream::open() {
     GError* error = nullptr;
     m_stream = arv_device_create_stream(device->arvDevice(), nullptr, nullptr, &error);
     throwOnError(error, "DataStream::Open");
+    m_statistics = StreamStatistics();
+    if (ARV_IS_GV_STREAM(m_stream)) {
+        // Missing packets are asked for again; the socket buffer grows to a
+        // frame without root's help.
+        g_object_set(m_stream, "packet-resend", ARV_GV_STREAM_PACKET_RESEND_ALWAYS, "socket-buffer",
+                     ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
+    }
 }
 
 void GenStream::close() {
@@ -57,8 +65,14 @@ void GenStream::closeLocked(Lock& lock) {
         buffer->m_queued = false;
     }
     m_queued = 0;
+    const bool lost = m_lost;
+    m_lost = false;
     lock.unlock();
-    g_object_unref(stream);
+    if (lost) {
+        releaseLater(stream);
+    } else {
+        g_object_unref(stream);
+    }
     lock.lock();
 }
 
@@ -78,6 +92,10 @@ void GenStream::startAcquisition() {
         throw ResourceInUseException("data stream is already grabbing",
                                      "DataStream::StartAcquisitionContinuous");
     }
+    if (m_lost) {
+        throw Exceptions::LowLevelException("camera is lost",
+                                            "DataStream::StartAcquisitionContinuous");
+    }
     if (device) {
         const char* format =
             arv_device_get_string_feature_value(device->arvDevice(), "PixelFormat", nullptr);
@@ -94,12 +112,39 @@ void GenStream::stopAcquisition() {
 }
 
 void GenStream::stopLocked(Lock& lock) {
+    const bool wasGrabbing = m_grabbing;
     if (m_grabbing) {
         m_grabbing = false;
         m_delivery.end();
         m_cv.notify_all();
     }
     m_delivery.finish(lock);
+    if (wasGrabbing && !m_lost) {
+        tellCameraToStop(lock);
+    }
+}
+
+// A camera left acquiring goes on sending to a port nobody reads.
+void GenStream::tellCameraToStop(Lock& lock) {
+    auto device = m_device.lock();
+    if (!device) {
+        return;
+    }
+    lock.unlock();
+    try {
+        GError* error = nullptr;
+        arv_device_execute_command(device->arvDevice(), "AcquisitionStop", &error);
+        g_clear_error(&error);
+    } catch (Exceptions::IException&) {
+        // not open or lost: nothing to stop
+    }
+    lock.lock();
+}
+
+void GenStream::lose() {
+    Lock lock(m_mutex);
+    m_lost = true;
+    stopLocked(lock);
 }
 
 std::unique_ptr<Backend::BufferBackend> GenStream::attach(Buffer* buffer) {
@@ -154,44 +199,97 @@ void GenStream::detach(GenBuffer* buffer) {
     m_buffers.erase(std::remove(m_buffers.begin(), m_buffers.end(), buffer), m_buffers.end());
 }
 
+// Nothing at all from a grabbing camera for this long: ask whether it is
+// still there.
+constexpr auto kSilenceBeforeProbe = std::chrono::seconds(1);
+constexpr guint64 kPopTimeoutUs = 100000;
+
 void GenStream::deliveryLoop(std::uint64_t generation) {
+    using Clock = std::chrono::steady_clock;
+    auto lastHeard = Clock::now();
     Lock lock(m_mutex);
     while (m_delivery.live(generation) && m_grabbing) {
         ArvStream* stream = m_stream;
         lock.unlock();
         ArvBuffer* popped =
-            stream != nullptr ? arv_stream_timeout_pop_buffer(stream, 100000) : nullptr;
+            stream != nullptr ? arv_stream_timeout_pop_buffer(stream, kPopTimeoutUs) : nullptr;
+        if (popped == nullptr && Clock::now() - lastHeard > kSilenceBeforeProbe) {
+            auto device = m_device.lock();
+            if (device && !device->answers()) {
+                device->markLost();  // ends this generation
+            }
+            lastHeard = Clock::now();
+        }
         lock.lock();
-        if (popped == nullptr) {
-            continue;
+        if (popped != nullptr) {
+            lastHeard = Clock::now();
+            takeBuffer(lock, popped, generation);
         }
-        GenBuffer* buffer = nullptr;
-        for (GenBuffer* candidate : m_buffers) {
-            if (candidate->m_buffer == popped)
-                buffer = candidate;
-        }
-        g_object_unref(popped);  // the stream's reference
-        if (buffer == nullptr) {
-            continue;
-        }
-        buffer->m_queued = false;
-        --m_queued;
-        if (!m_delivery.live(generation) ||
-            arv_buffer_get_status(popped) != ARV_BUFFER_STATUS_SUCCESS) {
-            continue;  // not delivered: the host queues it again at the next start
-        }
-        buffer->m_pixelFormat = m_pixelFormat;
-        m_inHandler = buffer;
-        void* context = m_context;
-        Events::NewBufferEventHandler handler = m_handler;
-        lock.unlock();
-        Backend::callNewBufferHandler(handler, context, buffer->m_surface);
-        lock.lock();
-        if (m_inHandler == buffer) {
-            m_inHandler = nullptr;
-        }
-        m_cv.notify_all();
     }
+}
+
+GenBuffer* GenStream::ownerOf(ArvBuffer* popped) {
+    for (GenBuffer* candidate : m_buffers) {
+        if (candidate->m_buffer == popped)
+            return candidate;
+    }
+    return nullptr;
+}
+
+void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generation) {
+    GenBuffer* buffer = ownerOf(popped);
+    const bool live = m_delivery.live(generation) && m_stream != nullptr;
+    const bool complete = arv_buffer_get_status(popped) == ARV_BUFFER_STATUS_SUCCESS;
+    if (buffer != nullptr && live && !complete) {
+        ++m_statistics.incomplete;
+        arv_stream_push_buffer(m_stream, popped);  // the stream keeps its reference
+        return;
+    }
+    g_object_unref(popped);  // the stream's reference
+    if (buffer == nullptr) {
+        return;
+    }
+    buffer->m_queued = false;
+    --m_queued;
+    if (live) {
+        deliver(lock, buffer);
+    }
+    // otherwise not delivered: the host queues it again at the next start
+}
+
+void GenStream::deliver(Lock& lock, GenBuffer* buffer) {
+    buffer->m_pixelFormat = m_pixelFormat;
+    m_inHandler = buffer;
+    ++m_statistics.delivered;
+    void* context = m_context;
+    Events::NewBufferEventHandler handler = m_handler;
+    lock.unlock();
+    Backend::callNewBufferHandler(handler, context, buffer->m_surface);
+    lock.lock();
+    if (m_inHandler == buffer) {
+        m_inHandler = nullptr;
+    }
+    m_cv.notify_all();
+}
+
+StreamStatistics GenStream::statistics() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    StreamStatistics statistics = m_statistics;
+    if (m_stream != nullptr) {
+        guint64 completed = 0;
+        guint64 failures = 0;
+        guint64 underruns = 0;
+        arv_stream_get_statistics(m_stream, &completed, &failures, &underruns);
+        statistics.lost = underruns;
+        if (ARV_IS_GV_STREAM(m_stream)) {
+            guint64 resent = 0;
+            guint64 missing = 0;
+            arv_gv_stream_get_statistics(ARV_GV_STREAM(m_stream), &resent, &missing);
+            statistics.resentPackets = resent;
+            statistics.missingPackets = missing;
+        }
+    }
+    return statistics;
 }
 
 GenBuffer::GenBuffer(std::shared_ptr<GenStream> stream, Buffer* surface, std::string id,

@@ -37,15 +37,25 @@ public:
     std::unique_ptr<Backend::BufferBackend> attach(Buffer* buffer) override;
     std::uint64_t queuedCount() override;
     void registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) override;
+    StreamStatistics statistics() override;
 
     void queue(GenBuffer* buffer);
     void detach(GenBuffer* buffer);
+    // The camera is gone: delivery ends (also from the delivery thread) and
+    // nothing more is asked of the camera.
+    void lose();
 
 private:
     using Lock = std::unique_lock<std::mutex>;
     void deliveryLoop(std::uint64_t generation);
+    // Takes a buffer Aravis handed back: delivers it, or queues it again at
+    // once when it arrived incomplete.
+    void takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generation);
+    void deliver(Lock& lock, GenBuffer* buffer);
+    GenBuffer* ownerOf(ArvBuffer* popped);
     void stopLocked(Lock& lock);
     void closeLocked(Lock& lock);
+    void tellCameraToStop(Lock& lock);
 
     const std::string m_id;
     const std::weak_ptr<GenDevice> m_device;
@@ -60,6 +70,8 @@ private:
     GenBuffer* m_inHandler = nullptr;
     std::uint64_t m_queued = 0;
     std::string m_pixelFormat;
+    bool m_lost = false;
+    StreamStatistics m_statistics;
 };
 
 // A host's Buffer backed by an Aravis buffer. The stream holds a reference

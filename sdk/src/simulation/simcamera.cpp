@@ -26,6 +26,9 @@ SimCamera::SimCamera(simcam::CameraConfig config)
     m_nextFrameId = m_config.firstFrameId;
     m_triggerSource = m_config.triggerSources.empty() ? "" : m_config.triggerSources.front();
     buildFeatures();
+    for (auto& node : m_nodes) {
+        node.second->reachable = &m_reachable;
+    }
     for (int i = 0; i < m_config.streamCount; ++i) {
         m_streams.push_back(std::make_shared<SimStream>(
             m_config.id + "/Stream" + std::to_string(i), [this] { return payloadSize(); },
@@ -133,7 +136,47 @@ void SimCamera::open() {
         throw ResourceInUseException("device '" + m_config.id + "' is already open",
                                      "Device::Open");
     }
+    if (!m_reachable) {
+        throw Exceptions::LowLevelException("device '" + m_config.id + "' is not reachable",
+                                            "Device::Open");
+    }
     m_open = true;
+}
+
+void SimCamera::unplug() {
+    if (!m_reachable.exchange(false)) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_acquiring = false;
+    }
+    stopSource();
+    for (auto& stream : m_streams) {
+        stream->setReachable(false);
+    }
+    m_events.post(Events::DEVICE_STATE_LOST);
+}
+
+void SimCamera::replug() {
+    if (m_reachable.load()) {
+        return;
+    }
+    for (auto& stream : m_streams) {
+        stream->close();
+        stream->setReachable(true);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = false;
+        m_acquiring = false;
+        m_pixelFormat = m_config.pixelFormat;
+        m_triggerMode = "Off";
+        m_triggerSource = m_config.triggerSources.empty() ? "" : m_config.triggerSources.front();
+        m_exposure = m_config.exposureValue;
+    }
+    m_reachable = true;
+    m_events.post(Events::DEVICE_STATE_AVAILABLE);
 }
 
 // Closing stops the camera and its streams, so nothing keeps running.
@@ -274,7 +317,7 @@ void SimCamera::produceFrame() {
 
 std::string SimCamera::featureValue(const std::string& feature) {
     auto it = m_nodes.find(feature);
-    if (it == m_nodes.end()) {
+    if (it == m_nodes.end() || !m_reachable) {
         return {};
     }
     if (it->second->kind() == "IFloat") {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "../backend.h"
+#include "../deviceevents.h"
 #include "simcam/simcam.h"
 #include "simnode.h"
 #include "simstream.h"
@@ -34,8 +36,13 @@ public:
     std::shared_ptr<Backend::NodeBackend> node(const std::string& name) override;
     std::uint64_t nodeCount() override { return m_nodes.size(); }
     std::vector<std::shared_ptr<Backend::DataStreamBackend>> dataStreams() override;
+    Backend::DeviceEvents& events() override { return m_events; }
 
     // Control side.
+    // Unplugged, the camera answers nothing and delivers nothing; plugged in
+    // again, it starts as after power-up: closed, with its initial settings.
+    void unplug();
+    void replug();
     void pulseLine();
     void shape(const simcam::FrameShape& shape);
     std::shared_ptr<SimStream> stream(int index);
@@ -90,6 +97,10 @@ private:
     std::condition_variable m_sourceCv;
     std::thread m_source;
     bool m_sourceStop = false;
+
+    std::atomic<bool> m_reachable{true};
+    // Last, so that it goes first: its thread may be inside a handler.
+    Backend::DeviceEvents m_events;
 };
 
 }  // namespace sim

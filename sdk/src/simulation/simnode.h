@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ public:
     std::function<std::vector<std::string>()> onEntries;
     double minimum = 0.0;
     double maximum = 0.0;
+    const std::atomic<bool>* reachable = nullptr;  // null: always
 
     std::string name() const override { return m_name; }
     std::string kind() const override { return m_kind; }
@@ -40,6 +42,7 @@ public:
     std::vector<std::string> enumEntries() override;
 
 private:
+    void reach(const char* operation) const;
     [[noreturn]] void refuse(const char* operation) const;
     std::string m_name;
     std::string m_kind;

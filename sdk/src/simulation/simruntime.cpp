@@ -127,6 +127,18 @@ void pulseLine(const std::string& cameraId) {
     }
 }
 
+void unplug(const std::string& cameraId) {
+    if (auto camera = findCamera(cameraId)) {
+        camera->unplug();
+    }
+}
+
+void replug(const std::string& cameraId) {
+    if (auto camera = findCamera(cameraId)) {
+        camera->replug();
+    }
+}
+
 void shapeNextFrames(const std::string& cameraId, const FrameShape& shape) {
     if (auto camera = findCamera(cameraId)) {
         camera->shape(shape);

@@ -72,6 +72,10 @@ void SimStream::startAcquisition() {
         throw ResourceInUseException("data stream is already grabbing",
                                      "DataStream::StartAcquisitionContinuous");
     }
+    if (!m_reachable) {
+        throw Exceptions::LowLevelException("camera is not reachable",
+                                            "DataStream::StartAcquisitionContinuous");
+    }
     m_grabbing = true;
     auto self = shared_from_this();
     m_delivery.launch(lock, [self](std::uint64_t generation) { self->deliveryLoop(generation); });
@@ -104,6 +108,23 @@ void SimStream::stopLocked(Lock& lock) {
     }
     m_filled.clear();
     m_cv.notify_all();
+}
+
+void SimStream::setReachable(bool reachable) {
+    Lock lock(m_mutex);
+    m_reachable = reachable;
+    if (!reachable) {
+        stopLocked(lock);
+        m_delivery.finish(lock);
+    }
+}
+
+StreamStatistics SimStream::statistics() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    StreamStatistics statistics;
+    statistics.delivered = m_counters.delivered;
+    statistics.lost = m_counters.lost;
+    return statistics;
 }
 
 std::unique_ptr<Backend::BufferBackend> SimStream::attach(Buffer* buffer) {

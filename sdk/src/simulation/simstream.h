@@ -57,6 +57,11 @@ public:
     std::unique_ptr<Backend::BufferBackend> attach(Buffer* buffer) override;
     std::uint64_t queuedCount() override;
     void registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) override;
+    StreamStatistics statistics() override;
+
+    // The camera went away: delivery stops and acquisition cannot start until
+    // it is reachable again.
+    void setReachable(bool reachable);
 
     // Camera side: fill the oldest queued buffer, or count the frame lost.
     void offerFrame(const Frame& frame);
@@ -86,6 +91,7 @@ private:
     std::condition_variable m_cv;
     bool m_open = false;
     bool m_grabbing = false;
+    bool m_reachable = true;
     void* m_context = nullptr;
     Events::NewBufferEventHandler m_handler = nullptr;
     std::vector<SimBuffer*> m_buffers;

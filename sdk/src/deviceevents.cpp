@@ -1,0 +1,79 @@
+#include "deviceevents.h"
+
+#include "sdklog.h"
+
+namespace BGAPI2 {
+namespace Backend {
+
+DeviceEvents::~DeviceEvents() {
+    {
+        Lock lock(m_state->mutex);
+        m_state->stop = true;
+        m_state->handler = nullptr;
+    }
+    m_state->cv.notify_all();
+    if (!m_thread.joinable()) {
+        return;
+    }
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        m_thread.detach();  // ends once the running handler returns
+    } else {
+        m_thread.join();
+    }
+}
+
+void DeviceEvents::setHandler(Handler handler) {
+    State& s = *m_state;
+    Lock lock(s.mutex);
+    if (s.threadId != std::this_thread::get_id()) {
+        s.cv.wait(lock, [&s] { return !s.calling; });
+    }
+    s.handler = std::move(handler);
+    if (!s.handler) {
+        s.pending.clear();
+    }
+}
+
+void DeviceEvents::post(Events::DeviceState state) {
+    Lock lock(m_state->mutex);
+    if (!m_state->handler || m_state->stop) {
+        return;
+    }
+    m_state->pending.push_back(state);
+    if (!m_thread.joinable()) {
+        m_thread = std::thread([state = m_state] { loop(state); });
+        m_state->threadId = m_thread.get_id();
+    }
+    m_state->cv.notify_all();
+}
+
+void DeviceEvents::loop(const std::shared_ptr<State>& state) {
+    State& s = *state;
+    Lock lock(s.mutex);
+    for (;;) {
+        s.cv.wait(lock, [&s] { return s.stop || !s.pending.empty(); });
+        if (s.stop) {
+            return;
+        }
+        const Events::DeviceState next = s.pending.front();
+        s.pending.pop_front();
+        Handler handler = s.handler;
+        if (!handler) {
+            continue;
+        }
+        s.calling = true;
+        lock.unlock();
+        try {
+            handler(next);
+        } catch (...) {
+            qCWarning(lcSdk) << "device state handler threw; events go on";
+        }
+        handler = nullptr;
+        lock.lock();
+        s.calling = false;
+        s.cv.notify_all();
+    }
+}
+
+}  // namespace Backend
+}  // namespace BGAPI2
