@@ -4,9 +4,11 @@
 #include <QLoggingCategory>
 #include <QStringList>
 
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 using BGAPI2::Exceptions::IException;
 
@@ -14,6 +16,18 @@ BGAPI2::SystemList* CCameraBaumer::s_pSystemList = nullptr;
 int CCameraBaumer::s_nSystemListRefs = 0;
 
 namespace {
+
+// Delivery threads of the SDK nest BufferReady calls of one object at most.
+thread_local int t_deliveryDepth = 0;
+
+struct DeliveryScope {
+    DeliveryScope() { ++t_deliveryDepth; }
+    ~DeliveryScope() { --t_deliveryDepth; }
+};
+
+// One lock for every walk of the shared system list: reconnection walks it
+// on an SDK thread while hosts may walk it on theirs.
+std::mutex s_listMutex;
 
 // Limits of "ExposureTimeAbs" are truncated toward zero and saturate at the
 // 32-bit range.
@@ -93,8 +107,12 @@ CCameraBaumer::CCameraBaumer(tagQZ_CAMERA_OPTION* option, IPoolCallback* callbac
 // A camera still open is closed first, so that no frame reaches a destroyed
 // object.
 CCameraBaumer::~CCameraBaumer() {
-    if (m_pDevice != nullptr) {
-        ICloseCamera();
+    {
+        ClosingScope closing(m_nClosing);
+        LifecycleLock lock = lockLifecycle();
+        if (m_pDevice != nullptr || m_pWatched != nullptr) {
+            closeCamera();
+        }
     }
     if (!dropSystemListHold()) {
         return;
@@ -135,6 +153,7 @@ bool CCameraBaumer::dropSystemListHold() {
 // ---- discovery and opening ------------------------------------------------
 
 bool CCameraBaumer::walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit) {
+    std::lock_guard<std::mutex> lock(s_listMutex);
     for (auto sys = s_pSystemList->begin(); sys != s_pSystemList->end(); ++sys) {
         BGAPI2::System* system = sys->second;
         if (!openSystem(system)) {
@@ -325,17 +344,33 @@ int CCameraBaumer::pixelFormatToImageFormat(const QString& pixelFormat, int* bit
 }
 
 void CCameraBaumer::ISetProperty(tagQZ_CAMERA_PROPERTY* property) {
-    if (property == nullptr || property->nType != PROPERTY_EXPOSURE_TIME || m_pDevice == nullptr) {
+    if (property == nullptr || property->nType != PROPERTY_EXPOSURE_TIME) {
         return;
     }
+    LifecycleLock lock = lockLifecycle();
     const int value = property->nValue;
+    if (m_pDevice == nullptr) {
+        if (m_bLost) {
+            m_bExposureSet = true;  // applied when the camera is back
+            m_nExposure = value;
+        }
+        return;
+    }
+    if (applyExposure(value)) {
+        m_bExposureSet = true;
+        m_nExposure = value;
+    }
+}
+
+// True when the camera took the value.
+bool CCameraBaumer::applyExposure(int value) {
     try {
         if (m_pDevice->GetRemoteNodeList()->GetNodePresent("ExposureTime")) {
             m_pDevice->GetRemoteNode("ExposureTime")->SetDouble(static_cast<double>(value));
-            return;
+            return true;
         }
         if (!m_pDevice->GetRemoteNodeList()->GetNodePresent("ExposureTimeAbs")) {
-            return;
+            return false;
         }
         const int minimum =
             truncatedLimit(m_pDevice->GetRemoteNode("ExposureTimeAbs")->GetDoubleMin());
@@ -344,14 +379,16 @@ void CCameraBaumer::ISetProperty(tagQZ_CAMERA_PROPERTY* property) {
         if (value < minimum || value > maximum) {
             qWarning() << QString("Invalid exposure time value:%1.").arg(value) << " - "
                        << "CCameraBaumer::ISetProperty";
-            return;
+            return false;
         }
         m_pDevice->GetRemoteNode("ExposureTimeAbs")->SetDouble(static_cast<double>(value));
         qDebug() << QString("Set exposure time value:%1 successfully.").arg(value) << " - "
                  << "CCameraBaumer::ISetProperty";
+        return true;
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "ISetProperty");
     }
+    return false;
 }
 
 // ---- data streams -------------------------------------------------------------
@@ -550,6 +587,7 @@ bool CCameraBaumer::setDeviceAutoTrigger(BGAPI2::Device* device) {
 }
 
 int CCameraBaumer::ISendSoftTrigger() {
+    LifecycleLock lock = lockLifecycle();
     if (m_pDevice == nullptr) {
         return 0;
     }
@@ -563,6 +601,7 @@ int CCameraBaumer::ISendSoftTrigger() {
 }
 
 int CCameraBaumer::ITriggerCamera(int n) {
+    LifecycleLock lock = lockLifecycle();
     if (ICameraObject::ITriggerCamera(n) == 0 || m_pDevice == nullptr) {
         return 0;
     }
@@ -578,6 +617,7 @@ int CCameraBaumer::ITriggerCamera(int n) {
 // ---- frame delivery ---------------------------------------------------------------
 
 void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer) {
+    DeliveryScope scope;
     static_cast<CCameraBaumer*>(context)->BufferReady(buffer);
 }
 
@@ -587,7 +627,27 @@ void CCameraBaumer::deliverFrame(BGAPI2::Buffer* buffer, void* pixels) {
     m_nHeight = static_cast<int>(buffer->GetHeight());
     m_nFrameStatus = 0;
     m_nFrameId = static_cast<std::uint32_t>(buffer->GetFrameID());
+    const auto before = StreamHealth::Clock::now();
     m_pCallback->OnFrameReady(this);
+    reviewStreamHealth(buffer, StreamHealth::Clock::now() - before);
+}
+
+// At most once a second: a warning when the stream lost frames since.
+void CCameraBaumer::reviewStreamHealth(BGAPI2::Buffer* buffer,
+                                       StreamHealth::Clock::duration callbackTime) {
+    const auto now = StreamHealth::Clock::now();
+    if (!m_health.frameDone(callbackTime, now)) {
+        return;
+    }
+    BGAPI2::DataStream* stream = buffer->GetParent();
+    if (stream == nullptr) {
+        return;
+    }
+    const QString warning = m_health.review(stream, stream->GetStatistics(), now);
+    if (!warning.isEmpty()) {
+        qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
+                   << "CCameraBaumer::BufferReady";
+    }
 }
 
 void CCameraBaumer::BufferReady(BGAPI2::Buffer* buffer) {
@@ -651,8 +711,10 @@ void CCameraBaumer::recoverBuffer(BGAPI2::Buffer* buffer, BGAPI2::Image* source,
 
 int CCameraBaumer::IOpenCamera() {
     qWarning() << "start open baumer camera...";
-    if (m_pDevice != nullptr) {
-        ICloseCamera();  // a device left open would stay bound to this object
+    ClosingScope closing(m_nClosing);
+    LifecycleLock lock = lockLifecycle();
+    if (m_pDevice != nullptr || m_pWatched != nullptr) {
+        closeCamera();  // a device left open would stay bound to this object
     }
     if (s_pSystemList == nullptr) {
         return 0;
@@ -672,6 +734,10 @@ int CCameraBaumer::IOpenCamera() {
         return 0;
     }
     m_bOpened = true;
+    m_strSerial = serial;
+    m_bExposureSet = false;
+    m_health.reset();
+    watchDevice(m_pDevice);
     qDebug() << "Baumer camera(" << serial << ") open successed."
              << " - "
              << "CCameraBaumer::IOpenCamera";
@@ -679,40 +745,33 @@ int CCameraBaumer::IOpenCamera() {
 }
 
 void CCameraBaumer::ICloseCamera() {
+    ClosingScope closing(m_nClosing);
+    LifecycleLock lock = lockLifecycle();
+    closeCamera();
+}
+
+void CCameraBaumer::closeCamera() {
+    unwatchDevice();
     if (m_pDevice != nullptr) {
         clearDeviceDataStream(m_pDevice);
         closeDevice(m_pDevice);
         m_pDevice = nullptr;
     }
+    m_bLost = false;
     m_bOpened = false;
 }
 
 int CCameraBaumer::IStartCamera() {
     qDebug() << "CCameraBaumer::IStartCamera";
+    LifecycleLock lock = lockLifecycle();
     if (!m_bOpened || m_pDevice == nullptr) {
         return 0;
     }
     if (m_nReqMode != m_nCurMode) {
-        bool result = false;
-        switch (m_nReqMode) {
-            case MODE_EXTERNAL_TRIGGER:
-                result = setDeviceOutTrigger(m_pDevice);
-                break;
-            case MODE_CONTINUOUS:
-                result = setDeviceAutoTrigger(m_pDevice);
-                break;
-            case MODE_FRAME_LIMIT:
-                // Reset before frames flow: the delivery thread writes it too.
-                m_nFrameId = 0;
-                result = setDeviceAutoTrigger(m_pDevice);
-                break;
-            case MODE_SOFT_TRIGGER:
-                result = setDeviceSoftTrigger(m_pDevice);
-                break;
-            default:
-                result = stopDeviceDataStream(m_pDevice);
-                break;
+        if (m_nReqMode == MODE_FRAME_LIMIT) {
+            m_nFrameId = 0;  // before frames flow: the delivery thread writes it too
         }
+        const bool result = runModeSetup(m_nReqMode);
         m_nCurMode = m_nReqMode;
         m_bGrabbing = result;
     }
@@ -720,9 +779,131 @@ int CCameraBaumer::IStartCamera() {
     return 1;
 }
 
+bool CCameraBaumer::runModeSetup(int mode) {
+    switch (mode) {
+        case MODE_EXTERNAL_TRIGGER:
+            return setDeviceOutTrigger(m_pDevice);
+        case MODE_CONTINUOUS:
+        case MODE_FRAME_LIMIT:
+            return setDeviceAutoTrigger(m_pDevice);
+        case MODE_SOFT_TRIGGER:
+            return setDeviceSoftTrigger(m_pDevice);
+        default:
+            return stopDeviceDataStream(m_pDevice);
+    }
+}
+
 void CCameraBaumer::IStopCamera() {
+    LifecycleLock lock = lockLifecycle();
     if (m_pDevice != nullptr) {
         stopDeviceDataStream(m_pDevice);
     }
     m_bGrabbing = false;
+}
+
+CCameraBaumer::LifecycleLock CCameraBaumer::lockLifecycle() {
+    if (t_deliveryDepth > 0) {
+        return LifecycleLock();
+    }
+    return LifecycleLock(m_lifecycle);
+}
+
+// ---- camera loss and return -------------------------------------------------------
+
+void deviceStateCallback(void* context, BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
+    static_cast<CCameraBaumer*>(context)->DeviceStateChanged(device, state);
+}
+
+void CCameraBaumer::watchDevice(BGAPI2::Device* device) {
+    try {
+        device->RegisterDeviceStateEventHandler(this, deviceStateCallback);
+        m_pWatched = device;
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "IOpenCamera");
+    }
+}
+
+void CCameraBaumer::unwatchDevice() {
+    if (m_pWatched == nullptr) {
+        return;
+    }
+    try {
+        m_pWatched->RegisterDeviceStateEventHandler(nullptr, nullptr);
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "ICloseCamera");
+    }
+    m_pWatched = nullptr;
+}
+
+void CCameraBaumer::DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
+    LifecycleLock lock(m_lifecycle, std::defer_lock);
+    while (!lock.try_lock()) {
+        if (m_nClosing.load() > 0) {
+            return;  // the camera is being given up
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (m_nClosing.load() > 0 || device != m_pWatched) {
+        return;
+    }
+    if (state == BGAPI2::Events::DEVICE_STATE_LOST) {
+        onDeviceLost();
+    } else if (state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
+        onDeviceBack();
+    }
+}
+
+// What the host set stays as it was; the streams and the device go, so that
+// nothing waits on a camera that does not answer.
+void CCameraBaumer::onDeviceLost() {
+    if (m_bLost) {
+        return;
+    }
+    m_bLost = true;
+    qCritical() << QString(
+                       "Baumer camera(%1) lost: it no longer answers, frames stop until it "
+                       "is back.")
+                       .arg(m_strSerial)
+                << " - "
+                << "CCameraBaumer::DeviceStateChanged";
+    if (m_pDevice != nullptr) {
+        clearDeviceDataStream(m_pDevice);
+        closeDevice(m_pDevice);
+        m_pDevice = nullptr;
+    }
+}
+
+// Seen again: open it as the host did, then put back the exposure and the
+// mode the host last set, grabbing again if the host was grabbing.
+void CCameraBaumer::onDeviceBack() {
+    if (!m_bLost) {
+        return;
+    }
+    BGAPI2::Device* device = nullptr;
+    walkDeviceLists([this, &device](BGAPI2::DeviceList* devices) {
+        device = openDeviceBySerialNumber(devices, m_strSerial);
+        return device != nullptr;
+    });
+    if (device == nullptr) {
+        qCritical()
+            << QString("Baumer camera(%1) is seen again but cannot be opened.").arg(m_strSerial)
+            << " - "
+            << "CCameraBaumer::DeviceStateChanged";
+        return;
+    }
+    m_pDevice = device;
+    m_bLost = false;
+    m_health.reset();
+    if (device != m_pWatched) {
+        unwatchDevice();
+        watchDevice(device);
+    }
+    if (m_bExposureSet) {
+        applyExposure(m_nExposure);
+    }
+    const bool grabbing = m_bGrabbing && runModeSetup(m_nCurMode);
+    qWarning() << QString("Baumer camera(%1) is back%2.")
+                      .arg(m_strSerial, grabbing ? ", grabbing again" : "")
+               << " - "
+               << "CCameraBaumer::DeviceStateChanged";
 }

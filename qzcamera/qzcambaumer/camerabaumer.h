@@ -4,11 +4,14 @@
 #include <QMessageLogContext>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "cameranames.h"
 #include "cameraobject.h"
+#include "streamhealth.h"
 
 // Driver of cameras reached through the BGAPI2 camera SDK. Every SDK call
 // runs in a guarded block that reports the SDK's failure and returns the
@@ -62,6 +65,9 @@ public:
     // Frame delivery, on the SDK's delivery thread.
     void BufferReady(BGAPI2::Buffer* buffer);
 
+    // Loss and return of the open camera, on the SDK's device event thread.
+    void DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state);
+
     BGAPI2::ImageProcessor* m_pImageProcessor;
     BGAPI2::Device* m_pDevice;
 
@@ -71,6 +77,28 @@ public:
     static constexpr int kBuffersPerStream = 8;
 
 private:
+    using LifecycleLock = std::unique_lock<std::recursive_mutex>;
+    // Host calls and reconnection take turns. Calls from inside the host's
+    // frame callback go without: the thread that holds the lock may be
+    // waiting for that callback to return.
+    LifecycleLock lockLifecycle();
+    // Marks a call that gives up the camera: a device event waiting for the
+    // lifecycle lock gives way instead, so that unregistering cannot wait on it.
+    struct ClosingScope {
+        explicit ClosingScope(std::atomic<int>& count) : m_count(count) { ++m_count; }
+        ~ClosingScope() { --m_count; }
+        std::atomic<int>& m_count;
+    };
+
+    void closeCamera();
+    bool runModeSetup(int mode);
+    bool applyExposure(int value);
+    void watchDevice(BGAPI2::Device* device);
+    void unwatchDevice();
+    void onDeviceLost();
+    void onDeviceBack();
+    void reviewStreamHealth(BGAPI2::Buffer* buffer, StreamHealth::Clock::duration callbackTime);
+
     void obtainSystemList();
     void holdSystemList();
     bool dropSystemListHold();
@@ -83,7 +111,20 @@ private:
 
     // Whether this object counts as one of the holders of s_pSystemList.
     bool m_bHoldsSystemList = false;
+
+    std::recursive_mutex m_lifecycle;
+    std::atomic<int> m_nClosing{0};
+    BGAPI2::Device* m_pWatched = nullptr;  // has this object's state handler
+    bool m_bLost = false;
+    QString m_strSerial;
+    bool m_bExposureSet = false;  // the host's last exposure, applied again on return
+    int m_nExposure = 0;
+    StreamHealth m_health;
 };
+
+// Device state handler registered on the open device; the context is the
+// driver object.
+void deviceStateCallback(void* context, BGAPI2::Device* device, BGAPI2::Events::DeviceState state);
 
 // New-buffer handler registered on every prepared stream; the context is the
 // driver object.
