@@ -3,24 +3,9 @@
 #include <thread>
 
 #include "driverfixture.h"
-
-namespace {
+#include "eventually.h"
 
 using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool eventually(Condition condition, int timeoutMs = 5000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-}  // namespace
 
 class Reconnect : public DriverTest {
 protected:

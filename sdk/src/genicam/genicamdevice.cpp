@@ -146,6 +146,19 @@ bool GenDevice::answers() {
     return gvcpAnswers(address, kProbeTries, kProbeTimeoutMs);
 }
 
+GenDevice::Presence GenDevice::lookAgain() {
+    sockaddr_in address{};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_hasAddress) {
+            return Presence::Unknown;
+        }
+        address = m_address;
+    }
+    return gvcpAnswers(address, kProbeTries, kProbeTimeoutMs) ? Presence::Answers
+                                                              : Presence::Silent;
+}
+
 void GenDevice::markLost() {
     if (m_lost.exchange(true)) {
         return;

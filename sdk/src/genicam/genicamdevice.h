@@ -51,6 +51,10 @@ public:
     // True when the camera answers a short control request.
     bool answers();
     void markLost();
+    // Whether a lost camera answers at its last address; Unknown when it has
+    // none to ask at.
+    enum class Presence { Answers, Silent, Unknown };
+    Presence lookAgain();
     // Seen again after a loss: what was left of the old connection goes.
     void markAvailable();
 

@@ -196,30 +196,37 @@ private:
         }
     }
 
-    // True while some camera is still lost.
+    // True while some camera is still lost. A camera known by its network
+    // address is asked directly; others need a discovery.
     bool lookForLostDevices() {
-        std::vector<std::shared_ptr<GenDevice>> back;
-        bool stillLost = false;
+        std::vector<std::shared_ptr<GenDevice>> lost;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            discover();
             for (auto& entry : m_devices) {
-                if (!entry.second->lost()) {
-                    continue;
-                }
-                const bool seen = std::any_of(m_seen.begin(), m_seen.end(),
-                                              [&](const Seen& s) { return s.id == entry.first; });
-                if (seen) {
-                    back.push_back(entry.second);
-                } else {
-                    stillLost = true;
-                }
+                if (entry.second->lost())
+                    lost.push_back(entry.second);
             }
         }
-        for (auto& device : back) {
-            device->markAvailable();
+        bool stillLost = false;
+        for (auto& device : lost) {
+            const GenDevice::Presence presence = device->lookAgain();
+            if (presence == GenDevice::Presence::Unknown) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                discover();
+            }
+            if (presence == GenDevice::Presence::Answers || seenInDiscovery(device->id())) {
+                device->markAvailable();
+            } else {
+                stillLost = true;
+            }
         }
         return stillLost;
+    }
+
+    bool seenInDiscovery(const std::string& id) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return Clock::now() - m_discoveredAt < kDiscoveryServes &&
+               std::any_of(m_seen.begin(), m_seen.end(), [&](const Seen& s) { return s.id == id; });
     }
 
     const bool m_fakeOnly;

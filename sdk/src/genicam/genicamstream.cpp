@@ -238,11 +238,15 @@ GenBuffer* GenStream::ownerOf(ArvBuffer* popped) {
 
 void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generation) {
     GenBuffer* buffer = ownerOf(popped);
-    const bool live = m_delivery.live(generation) && m_stream != nullptr;
+    const bool live = m_delivery.live(generation);
     const bool complete = arv_buffer_get_status(popped) == ARV_BUFFER_STATUS_SUCCESS;
-    if (buffer != nullptr && live && !complete) {
-        ++m_statistics.incomplete;
-        arv_stream_push_buffer(m_stream, popped);  // the stream keeps its reference
+    if (buffer != nullptr && m_stream != nullptr && (!live || !complete)) {
+        // Damaged, or filled as acquisition stopped: straight back to the
+        // stream, which keeps its reference.
+        if (live) {
+            ++m_statistics.incomplete;
+        }
+        arv_stream_push_buffer(m_stream, popped);
         return;
     }
     g_object_unref(popped);  // the stream's reference
@@ -251,10 +255,9 @@ void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generati
     }
     buffer->m_queued = false;
     --m_queued;
-    if (live) {
+    if (m_stream != nullptr) {
         deliver(lock, buffer);
     }
-    // otherwise not delivered: the host queues it again at the next start
 }
 
 void GenStream::deliver(Lock& lock, GenBuffer* buffer) {

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+// Aravis's GigE Vision simulated camera as a process on loopback, ended by
+// its pid.
+class FakeGvCamera {
+public:
+    explicit FakeGvCamera(std::string serial) : m_serial(std::move(serial)) {}
+    ~FakeGvCamera() { stop(SIGKILL); }
+
+    // lossPerThousand: GVSP packets the camera drops on purpose.
+    bool start(int lossPerThousand = 0) {
+        std::vector<std::string> args{"arv-fake-gv-camera-0.8", "-i", "127.0.0.1", "-s", m_serial};
+        if (lossPerThousand > 0) {
+            args.push_back("-r");
+            args.push_back(std::to_string(lossPerThousand));
+        }
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+            return false;
+        }
+        // Listening takes a moment; discovery finds it after that.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return running();
+    }
+
+    bool running() { return m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+    void stop(int signal = SIGTERM) {
+        if (m_pid <= 0) {
+            return;
+        }
+        kill(m_pid, signal);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    std::string m_serial;
+    pid_t m_pid = -1;
+};
+
+// Packets received on this namespace's loopback so far: a camera that
+// streams moves it.
+inline unsigned long long loopbackPackets() {
+    unsigned long long packets = 0;
+    if (FILE* file = fopen("/proc/net/dev", "r")) {
+        char line[512];
+        while (fgets(line, sizeof line, file) != nullptr) {
+            unsigned long long bytes = 0;
+            if (sscanf(line, " lo: %llu %llu", &bytes, &packets) == 2) {
+                break;
+            }
+        }
+        fclose(file);
+    }
+    return packets;
+}

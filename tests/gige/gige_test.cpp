@@ -1,0 +1,151 @@
+// The driver against Aravis's GigE Vision simulated camera over real UDP, in
+// a private network namespace of this process's own (see netns_run.sh).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "camerabaumer.h"
+#include "eventually.h"
+#include "fakegvcamera.h"
+#include "logcapture.h"
+#include "testhost.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const char* kSerial = "GVTEST01";
+
+}  // namespace
+
+class GigE : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { setenv("QZCAM_GENICAM", "1", 1); }
+
+    void SetUp() override {
+        if (std::getenv("QZCAM_NETNS") == nullptr) {
+            GTEST_SKIP() << "needs a private network namespace: run it through netns_run.sh";
+        }
+        ASSERT_TRUE(camera.start(lossPerThousand())) << "arv-fake-gv-camera-0.8 did not start";
+        driver = std::make_unique<CCameraBaumer>(&option, &host);
+        option.strCameraName = QString("baumer ") + kSerial;
+    }
+
+    void TearDown() override {
+        driver.reset();
+        camera.stop();
+    }
+
+    virtual int lossPerThousand() const { return 0; }
+
+    void openAndStart(int mode, double frameRate = 0, int side = 0) {
+        ASSERT_EQ(driver->IOpenCamera(), 1);
+        if (frameRate > 0) {
+            driver->m_pDevice->GetRemoteNode("AcquisitionFrameRate")->SetDouble(frameRate);
+        }
+        if (side > 0) {
+            driver->m_pDevice->GetRemoteNode("Width")->SetInt(side);
+            driver->m_pDevice->GetRemoteNode("Height")->SetInt(side);
+        }
+        driver->m_nReqMode = mode;
+        ASSERT_EQ(driver->IStartCamera(), 1);
+        ASSERT_TRUE(driver->m_bGrabbing);
+    }
+
+    BGAPI2::DataStream* stream() { return driver->m_pDevice->GetDataStreams()->begin()->second; }
+
+    bool sawLine(QtMsgType type, const std::string& fragment, int timeoutMs) {
+        return eventually([&] { return !log.matching(type, fragment).empty(); }, timeoutMs);
+    }
+
+    LogCapture log;
+    FakeGvCamera camera{kSerial};
+    tagQZ_CAMERA_OPTION option;
+    TestHost host;
+    std::unique_ptr<CCameraBaumer> driver;
+};
+
+TEST_F(GigE, OneFramePerSoftwareTrigger) {
+    openAndStart(MODE_SOFT_TRIGGER);
+    for (int i = 1; i <= 50; ++i) {
+        ASSERT_EQ(driver->ISendSoftTrigger(), 1);
+        ASSERT_TRUE(host.waitFrames(i)) << "no frame for trigger " << i;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(host.frameCount(), 50u);
+    driver->IStopCamera();
+}
+
+TEST_F(GigE, StopTellsTheCameraToStopSending) {
+    openAndStart(MODE_CONTINUOUS, 200);
+    ASSERT_TRUE(host.waitFrames(20));
+    const auto streaming = loopbackPackets();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_GT(loopbackPackets() - streaming, 1000u);  // the check below can fail
+    driver->IStopCamera();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto stopped = loopbackPackets();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(loopbackPackets() - stopped, 50u);
+}
+
+TEST_F(GigE, KilledCameraIsReportedAndCloseIsQuick) {
+    openAndStart(MODE_CONTINUOUS, 100);
+    ASSERT_TRUE(host.waitFrames(10));
+    camera.stop(SIGKILL);
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(GVTEST01) lost", 5000));
+    EXPECT_EQ(log.matching(QtCriticalMsg, "ExceptionType").size(), 0u);
+    const auto before = Clock::now();
+    driver->IStopCamera();
+    driver->ICloseCamera();
+    driver.reset();
+    EXPECT_LT(Clock::now() - before, std::chrono::seconds(1));
+}
+
+TEST_F(GigE, RestartedCameraStreamsAgainInTheSameModeAndExposure) {
+    openAndStart(MODE_CONTINUOUS, 100);
+    tagQZ_CAMERA_PROPERTY exposure{PROPERTY_EXPOSURE_TIME, 2500};
+    driver->ISetProperty(&exposure);
+    ASSERT_TRUE(host.waitFrames(10));
+    camera.stop(SIGKILL);
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(GVTEST01) lost", 5000));
+    const std::size_t atLoss = host.frameCount();
+
+    ASSERT_TRUE(camera.start());  // a new process on the same address: power-up settings
+    ASSERT_TRUE(sawLine(QtWarningMsg, "Baumer camera(GVTEST01) is back, grabbing again", 10000));
+    ASSERT_TRUE(host.waitFrames(atLoss + 10, 5000)) << "frames did not resume";
+    try {
+        BGAPI2::Device* device = driver->m_pDevice;
+        const char* feature = device->GetRemoteNodeList()->GetNodePresent("ExposureTime")
+                                  ? "ExposureTime"
+                                  : "ExposureTimeAbs";
+        EXPECT_EQ(device->GetRemoteNode(feature)->GetDouble(), 2500.0);
+        EXPECT_EQ(std::string(driver->m_pDevice->GetRemoteNode("TriggerMode")->GetString()), "Off");
+    } catch (BGAPI2::Exceptions::IException& ex) {
+        FAIL() << ex.GetFunctionName().get() << ": " << ex.GetErrorDescription().get();
+    }
+    EXPECT_TRUE(driver->m_bGrabbing);
+    EXPECT_EQ(driver->m_nCurMode, MODE_CONTINUOUS);
+}
+
+class LossyGigE : public GigE {
+protected:
+    int lossPerThousand() const override { return 10; }
+};
+
+// Small frames, so that most arrive whole and a thousand come quickly; at this
+// loss dozens still arrive damaged, many times the pool's eight buffers.
+TEST_F(LossyGigE, DeliveryGoesOnAndNoBufferIsLost) {
+    openAndStart(MODE_CONTINUOUS, 400, 64);
+    ASSERT_TRUE(host.waitFrames(1000, 30000)) << "delivery stopped after " << host.frameCount();
+    driver->IStopCamera();
+    const BGAPI2::StreamStatistics statistics = stream()->GetStatistics();
+    EXPECT_GT(statistics.incomplete, std::uint64_t{CCameraBaumer::kBuffersPerStream});
+    // Stopped: every buffer is back in the stream, none held, none gone.
+    EXPECT_EQ(stream()->GetBufferList()->GetQueuedCount(),
+              std::uint64_t{CCameraBaumer::kBuffersPerStream});
+    EXPECT_EQ(stream()->GetBufferList()->size(), std::uint64_t{CCameraBaumer::kBuffersPerStream});
+}
