@@ -4,8 +4,12 @@
 
 #include <QCoreApplication>
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "camerabaumer.h"
@@ -148,4 +152,49 @@ TEST_F(LossyGigE, DeliveryGoesOnAndNoBufferIsLost) {
     EXPECT_EQ(stream()->GetBufferList()->GetQueuedCount(),
               std::uint64_t{CCameraBaumer::kBuffersPerStream});
     EXPECT_EQ(stream()->GetBufferList()->size(), std::uint64_t{CCameraBaumer::kBuffersPerStream});
+}
+
+// Ctrl-C of the grab tool mid-grab: it stops and closes the camera, which
+// then stops sending, and prints its summary.
+TEST_F(GigE, InterruptedGrabToolLeavesTheCameraQuiet) {
+    const std::string out = testing::TempDir() + "gige-grab.out";
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args{
+        QZCAM_GRAB_PATH, "--camera",  std::string("baumer ") + kSerial, "--frames",
+        "1000000",       "--feature", "AcquisitionFrameRate=100"};
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t tool = -1;
+    ASSERT_EQ(posix_spawn(&tool, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+
+    const bool streaming = eventually(
+        [] {
+            const auto before = loopbackPackets();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return loopbackPackets() - before > 500;
+        },
+        15000);
+    kill(tool, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(tool, &status, 0), tool);
+    ASSERT_TRUE(streaming) << "the tool never got the camera streaming";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+
+    const auto after = loopbackPackets();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(loopbackPackets() - after, 50u) << "the camera still streams";
+
+    std::ifstream summary(out);
+    const std::string text((std::istreambuf_iterator<char>(summary)),
+                           std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("camera baumer GVTEST01  format Mono8"), std::string::npos) << text;
+    EXPECT_NE(text.find("stream delivered"), std::string::npos) << text;
 }

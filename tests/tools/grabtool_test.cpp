@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 struct ToolRun {
@@ -20,6 +22,7 @@ const char* const kConfig = R"({
   "cameras": [
     {"serial": "T-MONO", "width": 64, "height": 48, "pixelFormat": "Mono8", "frameRate": 200},
     {"serial": "T-BAYER", "width": 80, "height": 64, "pixelFormat": "BayerRG8", "frameRate": 200,
+     "firstFrameId": 4294967290,
      "exposure": "ExposureTimeAbs", "exposureMin": 20, "exposureMax": 900},
     {"serial": "T-LINE", "width": 32, "height": 32, "pixelFormat": "Mono12", "linePulseRate": 100},
     {"serial": "T-QUIET", "width": 32, "height": 32, "pixelFormat": "Mono8"}
@@ -68,8 +71,13 @@ TEST_F(GrabTool, FreeRunSavesColourPngsAndSummarises) {
         "0\n");
     EXPECT_TRUE(summary.match(r.out).hasMatch()) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("frames 20")) << "progress line";
+    const QRegularExpression counters(
+        "stream delivered [0-9]+  incomplete 0  lost [0-9]+  resent packets 0  missing packets "
+        "0\n");
+    EXPECT_TRUE(counters.match(r.out).hasMatch()) << r.out.toStdString();
+    // Named by the count of frames received: the camera's ids wrap here.
     const QStringList files = QDir(saveDir).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
-    ASSERT_EQ(files.size(), 2);
+    ASSERT_EQ(files, QStringList({"frame-0000000000.png", "frame-0000000010.png"}));
     QImage image(QDir(saveDir).filePath(files.first()));
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(80, 64));
@@ -77,6 +85,32 @@ TEST_F(GrabTool, FreeRunSavesColourPngsAndSummarises) {
     EXPECT_EQ(image.pixelColor(55, 10), QColor(255, 0, 0)) << "red bar";
     EXPECT_EQ(image.pixelColor(65, 10), QColor(0, 0, 255)) << "blue bar";
     EXPECT_TRUE(r.out.contains("saved 2 frames to"));
+}
+
+TEST_F(GrabTool, InterruptStopsClosesAndSummarises) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SIMCAM_CONFIG", dir.filePath("cameras.json"));
+        process.setProcessEnvironment(env);
+        process.start(QZCAM_GRAB_PATH, {"--camera", "baumer T-MONO", "--frames", "1000000"});
+        ASSERT_TRUE(process.waitForStarted());
+        process.setReadChannel(QProcess::StandardError);
+        QString err;
+        while (!err.contains("frames ") && process.waitForReadyRead(5000)) {
+            err += QString::fromLocal8Bit(process.readAllStandardError());
+        }
+        ASSERT_TRUE(err.contains("frames ")) << "no progress before the signal";
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(5000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130);
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_TRUE(out.contains("camera baumer T-MONO  format Mono8")) << out.toStdString();
+        EXPECT_TRUE(out.contains("stream delivered")) << out.toStdString();
+        EXPECT_TRUE(err.contains("interrupted: camera stopped and closed")) << err.toStdString();
+    }
 }
 
 TEST_F(GrabTool, SoftwareTriggerAndMonoPictures) {

@@ -4,43 +4,116 @@
 
 namespace {
 
-QString pixelFormatIn(BGAPI2::DeviceList* devices, const QString& serial) {
+using BGAPI2::Exceptions::IException;
+
+BGAPI2::Device* openDeviceIn(BGAPI2::DeviceList* devices, const QString& serial) {
     for (auto& entry : *devices) {
         BGAPI2::Device* device = entry.second;
         if (QString::fromUtf8(device->GetSerialNumber().get()) == serial && device->IsOpen()) {
-            return QString::fromUtf8(device->GetRemoteNode("PixelFormat")->GetString().get());
+            return device;
         }
     }
-    return QString();
+    return nullptr;
+}
+
+// The device with this serial number that the plug-in opened, from the lists
+// as the plug-in last refreshed them (nothing is refreshed here).
+BGAPI2::Device* findOpenDevice(const QString& serial) {
+    BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
+    if (systems == nullptr) {
+        return nullptr;
+    }
+    for (auto& system : *systems) {
+        if (!system.second->IsOpen())
+            continue;
+        BGAPI2::InterfaceList* interfaces = system.second->GetInterfaces();
+        if (interfaces == nullptr)
+            continue;
+        for (auto& iface : *interfaces) {
+            if (!iface.second->IsOpen())
+                continue;
+            BGAPI2::DeviceList* devices = iface.second->GetDevices();
+            if (BGAPI2::Device* device = devices ? openDeviceIn(devices, serial) : nullptr)
+                return device;
+        }
+    }
+    return nullptr;
+}
+
+void setByKind(BGAPI2::Node* node, const QString& value, bool* ok) {
+    const QString kind = QString::fromUtf8(node->GetInterface().get());
+    if (kind == "IInteger") {
+        const qlonglong number = value.toLongLong(ok);
+        if (*ok)
+            node->SetInt(number);
+    } else if (kind == "IFloat") {
+        const double number = value.toDouble(ok);
+        if (*ok)
+            node->SetDouble(number);
+    } else if (kind == "ICommand") {
+        node->Execute();
+    } else {
+        node->SetString(value.toUtf8().constData());
+    }
 }
 
 }  // namespace
 
 QString cameraPixelFormat(const QString& serial) {
     try {
-        BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
-        if (systems == nullptr) {
-            return QString();
+        if (BGAPI2::Device* device = findOpenDevice(serial)) {
+            return QString::fromUtf8(device->GetRemoteNode("PixelFormat")->GetString().get());
         }
-        for (auto& system : *systems) {
-            if (!system.second->IsOpen())
-                continue;
-            BGAPI2::InterfaceList* interfaces = system.second->GetInterfaces();
-            if (interfaces == nullptr)
-                continue;
-            for (auto& iface : *interfaces) {
-                if (!iface.second->IsOpen())
-                    continue;
-                BGAPI2::DeviceList* devices = iface.second->GetDevices();
-                const QString format = devices ? pixelFormatIn(devices, serial) : QString();
-                if (!format.isEmpty())
-                    return format;
-            }
-        }
-    } catch (BGAPI2::Exceptions::IException&) {
+    } catch (IException&) {
         // Unknown format: frames are saved as the plug-in's BGR8.
     }
     return QString();
+}
+
+bool cameraStreamStatistics(const QString& serial, BGAPI2::StreamStatistics* statistics) {
+    try {
+        BGAPI2::Device* device = findOpenDevice(serial);
+        if (device == nullptr) {
+            return false;
+        }
+        *statistics = BGAPI2::StreamStatistics();
+        for (auto& stream : *device->GetDataStreams()) {
+            const BGAPI2::StreamStatistics one = stream.second->GetStatistics();
+            statistics->delivered += one.delivered;
+            statistics->incomplete += one.incomplete;
+            statistics->lost += one.lost;
+            statistics->resentPackets += one.resentPackets;
+            statistics->missingPackets += one.missingPackets;
+        }
+        return true;
+    } catch (IException&) {
+        return false;
+    }
+}
+
+bool setCameraFeature(const QString& serial, const QString& assignment, QString* error) {
+    const QString name = assignment.section('=', 0, 0);
+    const QString value = assignment.section('=', 1);
+    try {
+        BGAPI2::Device* device = findOpenDevice(serial);
+        if (device == nullptr) {
+            *error = "the camera is not open";
+            return false;
+        }
+        if (!device->GetRemoteNodeList()->GetNodePresent(name.toUtf8().constData())) {
+            *error = "the camera has no feature '" + name + "'";
+            return false;
+        }
+        bool ok = true;
+        setByKind(device->GetRemoteNode(name.toUtf8().constData()), value, &ok);
+        if (!ok) {
+            *error = "'" + value + "' is not a number for '" + name + "'";
+        }
+        return ok;
+    } catch (IException& ex) {
+        *error = QString("'%1': %2").arg(name, QString::fromUtf8(ex.GetErrorDescription().get()));
+        return false;
+    }
 }
 
 FrameLayout frameLayoutOf(const QString& pixelFormat, int* depth) {

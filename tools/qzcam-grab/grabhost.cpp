@@ -25,6 +25,7 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
     const std::uint32_t id = camera->m_nFrameId;
     QImage copy;
     bool save = false;
+    std::uint64_t count = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_haveId && id > m_lastId + 1) {
@@ -33,7 +34,7 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
         m_haveId = true;
         m_lastId = id;
         save = m_saving && m_stats.frames % static_cast<std::uint64_t>(m_saveEvery) == 0;
-        ++m_stats.frames;
+        count = m_stats.frames++;
         m_stats.width = camera->m_nWidth;
         m_stats.height = camera->m_nHeight;
     }
@@ -44,7 +45,7 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!copy.isNull()) {
-            m_saved.push_back({copy, id});
+            m_saved.push_back({copy, count});
         }
     }
     m_cv.notify_all();

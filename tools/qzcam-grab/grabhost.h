@@ -21,7 +21,7 @@ class GrabHost : public IPoolCallback {
 public:
     struct Saved {
         QImage image;
-        std::uint32_t frameId;
+        std::uint64_t count;  // frames received before this one: unique, unlike camera ids
     };
     struct Stats {
         std::uint64_t frames = 0;

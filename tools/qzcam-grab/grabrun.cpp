@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -13,6 +14,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> g_interrupted{false};
 
 QTextStream& err() {
     static QTextStream stream(stderr);
@@ -63,7 +66,7 @@ bool writeSaved(GrabHost& host, const QString& dir, int* written) {
     GrabHost::Saved saved;
     while (host.takeSaved(&saved)) {
         const QString path =
-            QDir(dir).filePath(QString("frame-%1.png").arg(saved.frameId, 10, 10, QChar('0')));
+            QDir(dir).filePath(QString("frame-%1.png").arg(saved.count, 10, 10, QChar('0')));
         if (!saved.image.save(path, "PNG")) {
             err() << "error: cannot write " << path << "\n";
             return false;
@@ -87,16 +90,21 @@ struct Acquisition {
     double timeoutSeconds;
 };
 
+enum class Outcome { Complete, TimedOut, Interrupted, SaveFailed };
+
 // Waits for the frames, firing software triggers where asked and writing
-// saved frames; false on a time-out without frames.
-bool acquire(ICameraObject* camera, GrabHost& host, const Acquisition& plan, const QString& saveDir,
-             int* written, double* seconds) {
+// saved frames.
+Outcome acquire(ICameraObject* camera, GrabHost& host, const Acquisition& plan,
+                const QString& saveDir, int* written, double* seconds) {
     const auto start = Clock::now();
     auto lastFrameAt = start;
     auto nextProgress = start + std::chrono::seconds(1);
     auto nextTrigger = start;
     std::uint64_t lastFrames = 0;
     for (;;) {
+        if (g_interrupted) {
+            return Outcome::Interrupted;
+        }
         const auto now = Clock::now();
         if (plan.triggerRate > 0 && now >= nextTrigger) {
             camera->ISendSoftTrigger();
@@ -105,19 +113,19 @@ bool acquire(ICameraObject* camera, GrabHost& host, const Acquisition& plan, con
         }
         host.waitFrames(plan.target, std::chrono::milliseconds(plan.triggerRate > 0 ? 5 : 100));
         if (!saveDir.isEmpty() && !writeSaved(host, saveDir, written)) {
-            return false;
+            return Outcome::SaveFailed;
         }
         const GrabHost::Stats stats = host.stats();
         *seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (stats.frames >= plan.target) {
-            return true;
+            return Outcome::Complete;
         }
         if (stats.frames != lastFrames) {
             lastFrames = stats.frames;
             lastFrameAt = Clock::now();
         } else if (std::chrono::duration<double>(Clock::now() - lastFrameAt).count() >
                    plan.timeoutSeconds) {
-            return false;
+            return Outcome::TimedOut;
         }
         if (Clock::now() >= nextProgress) {
             printProgress(stats, *seconds);
@@ -126,7 +134,33 @@ bool acquire(ICameraObject* camera, GrabHost& host, const Acquisition& plan, con
     }
 }
 
+QString streamSummary(const BGAPI2::StreamStatistics& s) {
+    return QString(
+               "stream delivered %1  incomplete %2  lost %3  resent packets %4  missing "
+               "packets %5\n")
+        .arg(s.delivered)
+        .arg(s.incomplete)
+        .arg(s.lost)
+        .arg(s.resentPackets)
+        .arg(s.missingPackets);
+}
+
+bool setFeatures(const QString& serial, const QStringList& features) {
+    for (const QString& feature : features) {
+        QString error;
+        if (!setCameraFeature(serial, feature, &error)) {
+            err() << "error: cannot set " << feature << ": " << error << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+void interruptGrab() {
+    g_interrupted = true;
+}
 
 int runGrab(const Plugin& plugin, const GrabOptions& options) {
     if (options.list) {
@@ -152,7 +186,11 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
         err() << "error: cannot open camera '" << name << "' (unknown camera or open failed)\n";
         return kExitCamera;
     }
-    const QString pixelFormat = cameraPixelFormat(name.section(' ', 1, 1));
+    const QString serial = name.section(' ', 1, 1);
+    if (!setFeatures(serial, options.features)) {
+        return kExitStart;
+    }
+    const QString pixelFormat = cameraPixelFormat(serial);
     int depth = 8;
     const FrameLayout layout = frameLayoutOf(pixelFormat, &depth);
     host.setLayout(layout, depth);
@@ -175,18 +213,23 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
     const double rate = options.mode == GrabOptions::Mode::Software ? options.triggerRate : 0.0;
     int written = 0;
     double seconds = 0.0;
-    const bool complete = acquire(camera, host, {target, rate, options.timeoutSeconds},
-                                  options.saveDir, &written, &seconds);
+    const Outcome outcome = acquire(camera, host, {target, rate, options.timeoutSeconds},
+                                    options.saveDir, &written, &seconds);
     camera->IStopCamera();
+    BGAPI2::StreamStatistics streams;
+    const bool haveStreams = cameraStreamStatistics(serial, &streams);
     camera->ICloseCamera();
-    if (!options.saveDir.isEmpty()) {
+    if (!options.saveDir.isEmpty() && outcome != Outcome::SaveFailed) {
         writeSaved(host, options.saveDir, &written);
     }
     const GrabHost::Stats stats = host.stats();
     printProgress(stats, seconds);
     err() << "\n";
     err().flush();
-    if (!complete) {
+    if (outcome == Outcome::SaveFailed) {
+        return kExitSave;
+    }
+    if (outcome == Outcome::TimedOut) {
         err() << "error: no frame within " << options.timeoutSeconds << " s (" << stats.frames
               << " of " << target << " frames)\n";
         return kExitTimeout;
@@ -199,9 +242,15 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
                .arg(stats.frames)
                .arg(seconds > 0 ? stats.frames / seconds : 0.0, 0, 'f', 1)
                .arg(stats.lost);
+    if (haveStreams) {
+        QTextStream(stdout) << streamSummary(streams);
+    }
+    if (outcome == Outcome::Interrupted) {
+        err() << "interrupted: camera stopped and closed after " << stats.frames << " frames\n";
+    }
     if (!options.saveDir.isEmpty()) {
         QTextStream(stdout) << "saved " << written << " frames to "
                             << QDir(options.saveDir).absolutePath() << "\n";
     }
-    return kExitOk;
+    return outcome == Outcome::Interrupted ? kExitInterrupted : kExitOk;
 }

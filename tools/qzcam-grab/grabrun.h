@@ -12,7 +12,12 @@ enum GrabExit {
     kExitStart = 4,
     kExitTimeout = 5,
     kExitSave = 6,
+    kExitInterrupted = 130,  // SIGINT or SIGTERM: stopped, closed, summary printed
 };
+
+// Asks a running grab to stop, close the camera and print its summary. Safe
+// to call from a signal handler.
+void interruptGrab();
 
 // Lists the cameras, or opens one and grabs frames as the options say.
 int runGrab(const Plugin& plugin, const GrabOptions& options);

@@ -8,7 +8,13 @@
 #include "options.h"
 #include "plugin.h"
 
+#include <csignal>
+
 namespace {
+
+void onSignal(int) {
+    interruptGrab();
+}
 
 // The plug-in's own log lines, marked as such on stderr.
 void printPluginMessage(QtMsgType, const QMessageLogContext&, const QString& text) {
@@ -37,6 +43,10 @@ int main(int argc, char** argv) {
     if (helpShown) {
         return kExitOk;
     }
+    // Ctrl-C and kill end the grab cleanly: a camera left streaming goes on
+    // sending to a port nobody reads.
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
     Plugin plugin;
     if (!plugin.load(options.pluginPath, &error)) {
         QTextStream(stderr) << "error: " << error << "\n";

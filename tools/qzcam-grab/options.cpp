@@ -62,6 +62,7 @@ bool parseGrabOptions(const QStringList& arguments, const QString& defaultPlugin
         {"save", "Directory to write frames to, as PNG.", "dir"},
         {"save-every", "Write every n-th frame.", "n", "10"},
         {"timeout", "Seconds to wait for a frame before giving up.", "seconds", "5"},
+        {"feature", "Camera feature to set after opening, NAME=VALUE (repeatable).", "name=value"},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -117,6 +118,13 @@ bool parseGrabOptions(const QStringList& arguments, const QString& defaultPlugin
     if (!positiveDouble(parser.value("timeout"), &options->timeoutSeconds)) {
         *error = "--timeout needs a positive number of seconds";
         return false;
+    }
+    for (const QString& feature : parser.values("feature")) {
+        if (feature.indexOf('=') < 1) {
+            *error = "--feature needs NAME=VALUE, not '" + feature + "'";
+            return false;
+        }
+        options->features.append(feature);
     }
     return true;
 }

@@ -19,6 +19,7 @@ struct GrabOptions {
     QString saveDir;
     int saveEvery = 10;
     double timeoutSeconds = 5.0;
+    QStringList features;  // NAME=VALUE, written to the camera after opening
 };
 
 // Parses the command line; on false, error holds a message for the user.
