@@ -53,7 +53,9 @@ void Device::Close() {
 
 DataStreamList* Device::GetDataStreams() {
     BGAPI2_TRACE("Device::GetDataStreams", m_backend->id());
-    if (!m_backend->isOpen()) {
+    // Once prepared, the streams stay reachable after the device closed (a
+    // camera that went away), so that a host can take its buffers back.
+    if (!m_streams && !m_backend->isOpen()) {
         throw Exceptions::NotAvailableException("device is not open", "Device::GetDataStreams");
     }
     if (!m_streams) {
