@@ -40,10 +40,11 @@ void GenStream::open() {
     throwOnError(error, "DataStream::Open");
     m_statistics = StreamStatistics();
     if (ARV_IS_GV_STREAM(m_stream)) {
-        // Missing packets are asked for again; the socket buffer grows to a
-        // frame without root's help.
-        g_object_set(m_stream, "packet-resend", ARV_GV_STREAM_PACKET_RESEND_ALWAYS, "socket-buffer",
-                     ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
+        // The socket buffer grows to a frame without root's help. Packet
+        // resend stays as Aravis set it from the camera's capabilities:
+        // forced on for a camera that cannot resend, damaged frames hold
+        // their buffers for the whole wait and the pool runs dry.
+        g_object_set(m_stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
     }
 }
 
