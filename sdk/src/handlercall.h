@@ -1,5 +1,7 @@
 #pragma once
 
+#include <mutex>
+
 #include "bgapi2_genicam/bgapi2_def.h"
 #include "sdklog.h"
 
@@ -18,6 +20,23 @@ inline void callNewBufferHandler(Events::NewBufferEventHandler handler, void* co
     } catch (...) {
         qCWarning(lcSdk) << "new-buffer handler threw; delivery goes on";
     }
+}
+
+// Calls the handler with the stream's lock released, the buffer marked as
+// held meanwhile. True when the mark is still this buffer's afterwards (the
+// buffer was not taken out of the stream during the call); it is cleared.
+template <typename BufferT>
+bool callHolding(std::unique_lock<std::mutex>& lock, BufferT*& held, BufferT* buffer,
+                 Events::NewBufferEventHandler handler, void* context, Buffer* surface) {
+    held = buffer;
+    lock.unlock();
+    callNewBufferHandler(handler, context, surface);
+    lock.lock();
+    if (held != buffer) {
+        return false;
+    }
+    held = nullptr;
+    return true;
 }
 
 }  // namespace Backend

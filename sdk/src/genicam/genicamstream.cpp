@@ -263,16 +263,8 @@ void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generati
 
 void GenStream::deliver(Lock& lock, GenBuffer* buffer) {
     buffer->m_pixelFormat = m_pixelFormat;
-    m_inHandler = buffer;
     ++m_statistics.delivered;
-    void* context = m_context;
-    Events::NewBufferEventHandler handler = m_handler;
-    lock.unlock();
-    Backend::callNewBufferHandler(handler, context, buffer->m_surface);
-    lock.lock();
-    if (m_inHandler == buffer) {
-        m_inHandler = nullptr;
-    }
+    Backend::callHolding(lock, m_inHandler, buffer, m_handler, m_context, buffer->m_surface);
     m_cv.notify_all();
 }
 

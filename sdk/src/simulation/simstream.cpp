@@ -234,18 +234,11 @@ void SimStream::deliver(Lock& lock) {
     SimBuffer* buffer = m_filled.front();
     m_filled.pop_front();
     buffer->m_state = SimBuffer::State::Delivering;
-    m_inHandler = buffer;
     m_counters.held = 1;
-    void* context = m_context;
-    Events::NewBufferEventHandler handler = m_handler;
-    lock.unlock();
-    Backend::callNewBufferHandler(handler, context, buffer->m_surface);
-    lock.lock();
-    if (m_inHandler == buffer) {
+    if (Backend::callHolding(lock, m_inHandler, buffer, m_handler, m_context, buffer->m_surface)) {
         if (buffer->m_state == SimBuffer::State::Delivering) {
             buffer->m_state = SimBuffer::State::Idle;
         }
-        m_inHandler = nullptr;
         m_counters.held = 0;
     }
     ++m_counters.delivered;
