@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -133,6 +134,26 @@ TEST_F(GigE, RestartedCameraStreamsAgainInTheSameModeAndExposure) {
     }
     EXPECT_TRUE(driver->m_bGrabbing);
     EXPECT_EQ(driver->m_nCurMode, MODE_CONTINUOUS);
+}
+
+// Frames reach the host on the SDK's own delivery thread: a slow host runs
+// out of buffers (frames lost, the warning names it) but damages no frame in
+// transit, and delivery goes on at full rate once the host is quick again.
+TEST_F(GigE, SlowHostCostsFramesNotPackets) {
+    std::atomic<bool> slow{true};
+    host.onFrame = [&slow](ICameraObject*) {
+        if (slow)
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    };
+    openAndStart(MODE_CONTINUOUS, 200, 128);
+    ASSERT_TRUE(sawLine(QtWarningMsg, "likely cause: host callback slower than the camera", 8000));
+    slow = false;
+    const std::size_t before = host.frameCount();
+    ASSERT_TRUE(host.waitFrames(before + 200, 5000));
+    driver->IStopCamera();
+    const BGAPI2::StreamStatistics statistics = stream()->GetStatistics();
+    EXPECT_GT(statistics.lost, 0u);
+    EXPECT_EQ(statistics.incomplete, 0u);
 }
 
 class LossyGigE : public GigE {

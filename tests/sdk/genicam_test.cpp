@@ -34,7 +34,9 @@ TEST_F(GenICamProducer, ListsTheCameraBesideTheSimulatedOnes) {
     EXPECT_FALSE(fakeCameraName(camera).isEmpty());
 }
 
-TEST_F(GenICamProducer, DeliversFramesInFreeRunAndOnSoftwareTriggers) {
+// Aravis's in-process camera ignores triggers, so software triggering is
+// checked against the GigE Vision camera instead (gige tests).
+TEST_F(GenICamProducer, DeliversFramesInFreeRun) {
     CCameraBaumer camera(&option, &host);
     option.strCameraName = fakeCameraName(camera);
     ASSERT_EQ(camera.IOpenCamera(), 1);
@@ -48,12 +50,6 @@ TEST_F(GenICamProducer, DeliversFramesInFreeRunAndOnSoftwareTriggers) {
     EXPECT_GT(frame.height, 0);
     EXPECT_NE(frame.thread, std::this_thread::get_id());
 
-    camera.m_nReqMode = MODE_SOFT_TRIGGER;
-    camera.IStartCamera();
-    ASSERT_TRUE(camera.m_bGrabbing);
-    const std::size_t before = host.frameCount();
-    EXPECT_EQ(camera.ISendSoftTrigger(), 1);
-    EXPECT_TRUE(host.waitFrames(before + 1, 10000));
     camera.ICloseCamera();
     EXPECT_FALSE(camera.m_bOpened);
 }
