@@ -136,22 +136,21 @@ void record(benchmark::State& state, const std::string& name, const Outcome& out
     state.counters["complete_frames"] = outcome.frames;
 }
 
-void BM_AravisTool(benchmark::State& state) {
+void runScenario(benchmark::State& state, const char* tool, Outcome (*run)(int packetSize)) {
     const int packetSize = static_cast<int>(state.range(0));
     const int loss = static_cast<int>(state.range(1));
     for (auto _ : state) {
         FakeCamera camera(loss);
-        record(state, key("arv", packetSize, loss), runAravisTool(packetSize));
+        record(state, key(tool, packetSize, loss), run(packetSize));
     }
 }
 
+void BM_AravisTool(benchmark::State& state) {
+    runScenario(state, "arv", runAravisTool);
+}
+
 void BM_GrabTool(benchmark::State& state) {
-    const int packetSize = static_cast<int>(state.range(0));
-    const int loss = static_cast<int>(state.range(1));
-    for (auto _ : state) {
-        FakeCamera camera(loss);
-        record(state, key("grab", packetSize, loss), runGrabTool(packetSize));
-    }
+    runScenario(state, "grab", runGrabTool);
 }
 
 void scenarios(benchmark::internal::Benchmark* b) {

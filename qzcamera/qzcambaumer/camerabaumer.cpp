@@ -639,14 +639,18 @@ void CCameraBaumer::reviewStreamHealth(BGAPI2::Buffer* buffer,
     if (!m_health.frameDone(callbackTime, now)) {
         return;
     }
-    BGAPI2::DataStream* stream = buffer->GetParent();
-    if (stream == nullptr) {
-        return;
-    }
-    const QString warning = m_health.review(stream, stream->GetStatistics(), now);
-    if (!warning.isEmpty()) {
-        qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
-                   << "CCameraBaumer::BufferReady";
+    try {
+        BGAPI2::DataStream* stream = buffer->GetParent();
+        if (stream == nullptr) {
+            return;
+        }
+        const QString warning = m_health.review(stream, stream->GetStatistics(), now);
+        if (!warning.isEmpty()) {
+            qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
+                       << "CCameraBaumer::BufferReady";
+        }
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "BufferReady");
     }
 }
 

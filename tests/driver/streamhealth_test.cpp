@@ -86,3 +86,21 @@ TEST_F(StreamHealthWarning, QuickHostHearsNothing) {
     camera->IStopCamera();
     EXPECT_TRUE(log.matching(QtWarningMsg, "stream:").empty());
 }
+
+// Counters the SDK cannot give are reported like any SDK failure; the frames
+// and their buffers are not affected.
+TEST_F(StreamHealthWarning, FailingCountersAreReportedAndFramesGoOn) {
+    CCameraBaumer* camera = opened();
+    simcam::Failure failure = failOn("DataStream::GetStatistics");
+    failure.always = true;
+    simcam::injectFailure(failure);
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    ASSERT_TRUE(eventually([&] { return !log.lines(QtCriticalMsg).empty(); }, 5000));
+    const std::size_t before = host.frameCount();
+    ASSERT_TRUE(host.waitFrames(before + 50));
+    camera->IStopCamera();
+    expectReportOf("BufferReady", "DataStream::GetStatistics");
+    EXPECT_EQ(simcam::streamCounters("CAM1").queued,
+              std::uint64_t{CCameraBaumer::kBuffersPerStream});
+}
