@@ -52,6 +52,18 @@ const FormatInfo* find(const std::string& name) {
     return nullptr;
 }
 
+bool widthFits(const FormatInfo& format, std::uint64_t width) {
+    switch (format.layout) {
+        case Layout::YUV422_UYVY:
+        case Layout::YUV422_YUYV:
+            return width % 2 == 0;
+        case Layout::YUV411_UYYVYY:
+            return width % 4 == 0;
+        default:
+            return true;
+    }
+}
+
 std::uint64_t payloadSize(const FormatInfo& format, std::uint64_t width, std::uint64_t height) {
     // Refuse sizes whose byte count would not fit in 64 bits.
     constexpr std::uint64_t kMaxSide = 1u << 24;

@@ -33,6 +33,10 @@ struct FormatInfo {
 // Null for a name the SDK does not know.
 const FormatInfo* find(const std::string& name);
 
+// Whether rows of this width can be laid out in the format: packed YUV
+// formats share chroma between pairs (4:2:2) or fours (4:1:1) of pixels.
+bool widthFits(const FormatInfo& format, std::uint64_t width);
+
 // Bytes needed for a width x height image; 0 when the size cannot be held.
 std::uint64_t payloadSize(const FormatInfo& format, std::uint64_t width, std::uint64_t height);
 

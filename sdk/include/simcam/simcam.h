@@ -35,6 +35,16 @@ struct CameraConfig {
     std::uint64_t firstFrameId = 0;
 };
 
+// Limits of a simulated camera: a frame of at most this many bytes in every
+// one of its pixel formats, sides of at most kMaxSide, 1 to kMaxStreams streams.
+constexpr std::uint64_t kMaxFrameBytes = 128ull << 20;
+constexpr std::uint32_t kMaxSide = 32768;
+constexpr int kMaxStreams = 16;
+
+// Why a camera cannot be built as described; empty when it can. Such a
+// camera is listed, but opening it fails with this text.
+BGAPI2_API std::string cameraConfigError(const CameraConfig& camera);
+
 struct InterfaceConfig {
     std::string id;
     std::vector<std::string> cameras;  // camera ids; one camera may sit on several interfaces

@@ -53,14 +53,22 @@ std::uint8_t channel(Rgb c, int index) {
     return index == 0 ? c.r : (index == 1 ? c.g : c.b);
 }
 
+// Every byte goes through here: a size whose rows do not fill the buffer
+// exactly ends short, never past the end.
+void put(std::vector<std::uint8_t>& out, std::size_t& at, std::uint8_t value) {
+    if (at < out.size()) {
+        out[at++] = value;
+    }
+}
+
 void putSample(std::vector<std::uint8_t>& out, std::size_t& at, std::uint8_t value, int depth) {
     if (depth <= 8) {
-        out[at++] = value;
+        put(out, at, value);
         return;
     }
     const std::uint16_t wide = static_cast<std::uint16_t>(value << (depth - 8));
-    out[at++] = static_cast<std::uint8_t>(wide & 0xFF);
-    out[at++] = static_cast<std::uint8_t>(wide >> 8);
+    put(out, at, static_cast<std::uint8_t>(wide & 0xFF));
+    put(out, at, static_cast<std::uint8_t>(wide >> 8));
 }
 
 }  // namespace
@@ -103,11 +111,11 @@ std::vector<std::uint8_t> encode(const FormatInfo& format, std::uint32_t width,
                 const bool alpha = format.layout == Layout::RGBA || format.layout == Layout::BGRA;
                 for (std::uint32_t x = 0; x < width; ++x) {
                     const Rgb c = colourAt(x, y);
-                    out[at++] = bgr ? c.b : c.r;
-                    out[at++] = c.g;
-                    out[at++] = bgr ? c.r : c.b;
+                    put(out, at, bgr ? c.b : c.r);
+                    put(out, at, c.g);
+                    put(out, at, bgr ? c.r : c.b);
                     if (alpha) {
-                        out[at++] = 255;
+                        put(out, at, 255);
                     }
                 }
                 break;
@@ -115,9 +123,9 @@ std::vector<std::uint8_t> encode(const FormatInfo& format, std::uint32_t width,
             case Layout::YUV444_UYV:
                 for (std::uint32_t x = 0; x < width; ++x) {
                     const Yuv p = toYuv(colourAt(x, y));
-                    out[at++] = p.u;
-                    out[at++] = p.y;
-                    out[at++] = p.v;
+                    put(out, at, p.u);
+                    put(out, at, p.y);
+                    put(out, at, p.v);
                 }
                 break;
             case Layout::YUV422_UYVY:
@@ -126,10 +134,11 @@ std::vector<std::uint8_t> encode(const FormatInfo& format, std::uint32_t width,
                 for (std::uint32_t x = 0; x < width; x += 2) {
                     const Yuv a = toYuv(colourAt(x, y));
                     const Yuv b = x + 1 < width ? toYuv(colourAt(x + 1, y)) : a;
-                    if (format.layout == Layout::YUV422_UYVY) {
-                        out[at++] = a.u, out[at++] = a.y, out[at++] = a.v, out[at++] = b.y;
-                    } else {
-                        out[at++] = a.y, out[at++] = a.u, out[at++] = b.y, out[at++] = a.v;
+                    const bool uyvy = format.layout == Layout::YUV422_UYVY;
+                    const std::uint8_t pair[4] = {uyvy ? a.u : a.y, uyvy ? a.y : a.u,
+                                                  uyvy ? a.v : b.y, uyvy ? b.y : a.v};
+                    for (std::uint8_t byte : pair) {
+                        put(out, at, byte);
                     }
                 }
                 break;
@@ -141,9 +150,7 @@ std::vector<std::uint8_t> encode(const FormatInfo& format, std::uint32_t width,
                     }
                     const std::uint8_t group[6] = {p[0].u, p[0].y, p[1].y, p[0].v, p[2].y, p[3].y};
                     for (std::uint8_t b : group) {
-                        if (at < out.size()) {
-                            out[at++] = b;
-                        }
+                        put(out, at, b);
                     }
                 }
                 break;

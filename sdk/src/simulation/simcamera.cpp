@@ -29,7 +29,9 @@ SimCamera::SimCamera(simcam::CameraConfig config)
     for (auto& node : m_nodes) {
         node.second->reachable = &m_reachable;
     }
-    for (int i = 0; i < m_config.streamCount; ++i) {
+    m_configError = simcam::cameraConfigError(m_config);
+    const int streams = m_configError.empty() ? m_config.streamCount : 0;
+    for (int i = 0; i < streams; ++i) {
         m_streams.push_back(std::make_shared<SimStream>(
             m_config.id + "/Stream" + std::to_string(i), [this] { return payloadSize(); },
             m_signal));
@@ -135,6 +137,9 @@ void SimCamera::open() {
     if (m_open) {
         throw ResourceInUseException("device '" + m_config.id + "' is already open",
                                      "Device::Open");
+    }
+    if (!m_configError.empty()) {
+        throw InvalidParameterException(m_configError, "Device::Open");
     }
     if (!m_reachable) {
         throw Exceptions::LowLevelException("device '" + m_config.id + "' is not reachable",

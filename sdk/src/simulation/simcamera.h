@@ -76,6 +76,7 @@ private:
     bool streamsReady();
 
     simcam::CameraConfig m_config;
+    std::string m_configError;  // refuses opening; empty for a camera that can be built
     std::map<std::string, std::shared_ptr<SimNode>> m_nodes;
     std::vector<std::shared_ptr<SimStream>> m_streams;
     std::shared_ptr<QueueSignal> m_signal;

@@ -63,8 +63,16 @@ bool parseCamera(const QJsonObject& o, CameraConfig* c, std::string* error) {
         c->triggerSources = strings(o.value("triggerSources"));
     }
     c->streamCount = o.value("streams").toInt(c->streamCount);
-    c->firstFrameId = static_cast<std::uint64_t>(o.value("firstFrameId").toDouble(0));
-    return true;
+    // Doubles reach 2^64 exactly; anything from there on, or negative, does
+    // not convert.
+    const double firstFrameId = o.value("firstFrameId").toDouble(0);
+    if (!(firstFrameId >= 0.0 && firstFrameId < 18446744073709551616.0)) {
+        *error = "camera " + c->serial + ": \"firstFrameId\" must be 0 to 2^64-1";
+        return false;
+    }
+    c->firstFrameId = static_cast<std::uint64_t>(firstFrameId);
+    *error = simcam::cameraConfigError(*c);
+    return error->empty();
 }
 
 }  // namespace
