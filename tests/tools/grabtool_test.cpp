@@ -147,13 +147,25 @@ TEST_F(GrabTool, ClearErrorsAndExitCodes) {
     r = run({"--camera", "baumer NOPE", "--frames", "1"});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_TRUE(r.err.contains("cannot open camera 'baumer NOPE'")) << r.err.toStdString();
-    for (const QStringList& bad : {QStringList{"--mode", "fast"}, QStringList{"--frames", "0"},
-                                   QStringList{"--frames", "x"}, QStringList{"--mode", "limit"},
-                                   QStringList{"--trigger-rate", "-1"}, QStringList{"--bogus"}}) {
+    for (const QStringList& bad :
+         {QStringList{"--mode", "fast"}, QStringList{"--frames", "0"}, QStringList{"--frames", "x"},
+          QStringList{"--mode", "limit"}, QStringList{"--trigger-rate", "-1"},
+          QStringList{"--trigger-rate", "1e-300"}, QStringList{"--feature", "=3"},
+          QStringList{"--bogus"}}) {
         r = run(bad);
         EXPECT_EQ(r.exitCode, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("error: ")) << r.err.toStdString();
     }
+}
+
+// A frame that cannot be written ends the grab with its own code (here the
+// first file's name is taken by a directory: root may write anywhere else).
+TEST_F(GrabTool, FrameThatCannotBeWrittenEndsWithSix) {
+    const QString saveDir = dir.filePath("blocked");
+    ASSERT_TRUE(QDir().mkpath(saveDir + "/frame-0000000000.png"));
+    const ToolRun r = run({"--camera", "baumer T-MONO", "--frames", "20", "--save", saveDir});
+    EXPECT_EQ(r.exitCode, 6) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("error: cannot write")) << r.err.toStdString();
 }
 
 TEST_F(GrabTool, NoFrameWithinTheTimeOutSaysSo) {

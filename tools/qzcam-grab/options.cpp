@@ -17,10 +17,11 @@ bool positiveInt(const QString& text, int minimum, int* value) {
     return true;
 }
 
-bool positiveDouble(const QString& text, double* value) {
+// minimum: the smallest value accepted; 0 takes any positive one.
+bool positiveDouble(const QString& text, double* value, double minimum = 0.0) {
     bool ok = false;
     const double parsed = text.toDouble(&ok);
-    if (!ok || !(parsed > 0.0) || parsed > 1e6) {
+    if (!ok || !(parsed > 0.0) || parsed < minimum || parsed > 1e6) {
         return false;
     }
     *value = parsed;
@@ -99,8 +100,9 @@ bool parseGrabOptions(const QStringList& arguments, const QString& defaultPlugin
         }
         options->exposureSet = true;
     }
-    if (!positiveDouble(parser.value("trigger-rate"), &options->triggerRate)) {
-        *error = "--trigger-rate needs a positive number of triggers per second";
+    // One trigger in 1000 s at the least: a longer period does not fit the clock.
+    if (!positiveDouble(parser.value("trigger-rate"), &options->triggerRate, 0.001)) {
+        *error = "--trigger-rate needs 0.001 to 1000000 triggers per second";
         return false;
     }
     if (!positiveInt(parser.value("frame-limit"), 0, &options->frameLimit)) {
