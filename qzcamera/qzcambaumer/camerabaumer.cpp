@@ -25,9 +25,11 @@ struct DeliveryScope {
     ~DeliveryScope() { --t_deliveryDepth; }
 };
 
-// One lock for every walk of the shared system list: reconnection walks it
-// on an SDK thread while hosts may walk it on theirs.
-std::mutex s_listMutex;
+// One lock for the shared system list and its holder count: hosts create,
+// open and delete objects on threads of their own, and reconnection walks the
+// list on an SDK thread.
+std::recursive_mutex s_listMutex;
+using ListLock = std::lock_guard<std::recursive_mutex>;
 
 // Limits of "ExposureTimeAbs" are truncated toward zero and saturate at the
 // 32-bit range.
@@ -89,6 +91,7 @@ void reportSdkException(IException& exception, const char* operation,
 CCameraBaumer::CCameraBaumer(tagQZ_CAMERA_OPTION* option, IPoolCallback* callback)
     : ICameraObject(option, callback), m_pImageProcessor(nullptr), m_pDevice(nullptr) {
     try {
+        ListLock lock(s_listMutex);
         obtainSystemList();
         if (s_pSystemList != nullptr) {
             holdSystemList();
@@ -114,6 +117,7 @@ CCameraBaumer::~CCameraBaumer() {
             closeCamera();
         }
     }
+    ListLock lock(s_listMutex);
     if (!dropSystemListHold()) {
         return;
     }
@@ -153,7 +157,7 @@ bool CCameraBaumer::dropSystemListHold() {
 // ---- discovery and opening ------------------------------------------------
 
 bool CCameraBaumer::walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit) {
-    std::lock_guard<std::mutex> lock(s_listMutex);
+    ListLock lock(s_listMutex);
     for (auto sys = s_pSystemList->begin(); sys != s_pSystemList->end(); ++sys) {
         BGAPI2::System* system = sys->second;
         if (!openSystem(system)) {
@@ -179,6 +183,7 @@ bool CCameraBaumer::walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*
 
 QList<QString> CCameraBaumer::IEnumAvailableCameras() {
     QList<QString> names;
+    ListLock lock(s_listMutex);
     try {
         if (s_pSystemList == nullptr) {
             // A list obtained here has never been refreshed: it would list nothing.
@@ -720,6 +725,7 @@ int CCameraBaumer::IOpenCamera() {
     if (m_pDevice != nullptr || m_pWatched != nullptr) {
         closeCamera();  // a device left open would stay bound to this object
     }
+    ListLock listLock(s_listMutex);
     if (s_pSystemList == nullptr) {
         return 0;
     }
