@@ -87,17 +87,11 @@ bool convertible(const FormatInfo& format, std::uint32_t width, std::uint32_t he
     if (width == 0 || height == 0 || width > (1u << 16) || height > (1u << 16)) {
         return false;
     }
-    switch (format.layout) {
-        case Layout::YUV422_UYVY:
-        case Layout::YUV422_YUYV:
-            return width % 2 == 0;
-        case Layout::YUV411_UYYVYY:
-            return width % 4 == 0;
-        case Layout::Bayer:
-            return width >= 2 && height >= 2;
-        default:
-            return true;
+    if (!pixel::widthFits(format, width)) {
+        return false;
     }
+    // Demosaicing needs a 2x2 neighbourhood.
+    return format.layout != Layout::Bayer || (width >= 2 && height >= 2);
 }
 
 void toBgr8(const FormatInfo& format, const std::uint8_t* src, std::uint32_t width,
