@@ -37,9 +37,14 @@ bool gvAddress(ArvDevice* device, sockaddr_in* address) {
 
 }  // namespace
 
-void releaseLater(gpointer object) {
-    if (object != nullptr) {
+void releaseAravisObject(gpointer object, bool cameraLost) {
+    if (object == nullptr) {
+        return;
+    }
+    if (cameraLost) {
         std::thread([object] { g_object_unref(object); }).detach();
+    } else {
+        g_object_unref(object);
     }
 }
 
@@ -110,11 +115,7 @@ void GenDevice::close() {
         return;
     }
     disconnectLossSignal();
-    if (m_lost) {
-        releaseLater(m_device);
-    } else {
-        g_object_unref(m_device);
-    }
+    releaseAravisObject(m_device, m_lost);
     m_device = nullptr;
 }
 
@@ -132,18 +133,14 @@ ArvDevice* GenDevice::arvDevice() {
 }
 
 bool GenDevice::answers() {
-    sockaddr_in address{};
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_lost || m_device == nullptr) {
             return false;
         }
-        if (!m_hasAddress) {
-            return true;  // no cheap question to ask; Aravis reports a lost control channel
-        }
-        address = m_address;
     }
-    return gvcpAnswers(address, kProbeTries, kProbeTimeoutMs);
+    // With no cheap question to ask, Aravis's lost control channel tells.
+    return lookAgain() != Presence::Silent;
 }
 
 GenDevice::Presence GenDevice::lookAgain() {

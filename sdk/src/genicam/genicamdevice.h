@@ -18,9 +18,9 @@ namespace genicam {
 
 // Turns an Aravis error into the SDK's failure; does nothing without one.
 void throwOnError(GError* error, const char* function);
-// Drops an Aravis object off the caller's thread: giving up a camera that no
-// longer answers makes Aravis retry for seconds.
-void releaseLater(gpointer object);
+// Drops an Aravis object; for a lost camera off the caller's thread, since
+// giving up a camera that no longer answers makes Aravis retry for seconds.
+void releaseAravisObject(gpointer object, bool cameraLost);
 
 class GenStream;
 

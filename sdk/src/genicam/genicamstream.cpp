@@ -69,11 +69,7 @@ void GenStream::closeLocked(Lock& lock) {
     const bool lost = m_lost;
     m_lost = false;
     lock.unlock();
-    if (lost) {
-        releaseLater(stream);
-    } else {
-        g_object_unref(stream);
-    }
+    releaseAravisObject(stream, lost);
     lock.lock();
 }
 
