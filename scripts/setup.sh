@@ -9,7 +9,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev
   libaravis-dev libusb-1.0-0-dev aravis-tools aravis-tools-cli iproute2 util-linux
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-format
+  clang-format clang libclang-rt-14-dev
 )
 
 missing=()

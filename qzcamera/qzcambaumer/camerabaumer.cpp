@@ -1,29 +1,20 @@
 #include "camerabaumer.h"
 
 #include <QDebug>
-#include <QLoggingCategory>
 #include <QStringList>
 
-#include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstring>
-#include <thread>
+
+#include "hostboundary.h"
 
 using BGAPI2::Exceptions::IException;
 
 BGAPI2::SystemList* CCameraBaumer::s_pSystemList = nullptr;
 int CCameraBaumer::s_nSystemListRefs = 0;
+std::map<QString, const CCameraBaumer*> CCameraBaumer::s_claims;
 
 namespace {
-
-// Delivery threads of the SDK nest BufferReady calls of one object at most.
-thread_local int t_deliveryDepth = 0;
-
-struct DeliveryScope {
-    DeliveryScope() { ++t_deliveryDepth; }
-    ~DeliveryScope() { --t_deliveryDepth; }
-};
 
 // One lock for the shared system list and its holder count: hosts create,
 // open and delete objects on threads of their own, and reconnection walks the
@@ -61,16 +52,6 @@ void closeIfOpen(SdkObject* object) {
     }
 }
 
-bool startsWith4(const BGAPI2::String& name, const char* prefix) {
-    return std::strncmp(name.get(), prefix, 4) == 0;
-}
-
-// Frames the host takes as they lie in the buffer; all others become BGR8.
-bool isPassThrough(BGAPI2::Buffer* buffer) {
-    return buffer->GetPixelFormat() == "Mono8" || startsWith4(buffer->GetPixelFormat(), "Mono") ||
-           startsWith4(buffer->GetPixelFormat(), "RGB8");
-}
-
 }  // namespace
 
 void reportSdkException(IException& exception, const char* operation,
@@ -99,34 +80,50 @@ CCameraBaumer::CCameraBaumer(tagQZ_CAMERA_OPTION* option, IPoolCallback* callbac
         }
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "CCameraBaumer");
+    } catch (...) {
+        reportCurrentException("CCameraBaumer");
     }
     try {
         m_pImageProcessor = BGAPI2::ImageProcessor::GetInstance();
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "CCameraBaumer");
+    } catch (...) {
+        reportCurrentException("CCameraBaumer");
     }
 }
 
 // A camera still open is closed first, so that no frame reaches a destroyed
 // object.
+// Deleted from inside its own frame callback, the delivery that called the
+// host leaves the object alone once the callback returns.
 CCameraBaumer::~CCameraBaumer() {
-    {
+    FrameInFlight* frame = frameInFlight();
+    if (frame != nullptr && frame->object == this) {
+        frame->objectGone = true;
+    }
+    try {
         ClosingScope closing(m_nClosing);
         LifecycleLock lock = lockLifecycle();
         if (m_pDevice != nullptr || m_pWatched != nullptr) {
             closeCamera();
         }
-    }
-    ListLock lock(s_listMutex);
-    if (!dropSystemListHold()) {
-        return;
+    } catch (...) {
+        reportCurrentException("~CCameraBaumer");
     }
     try {
-        BGAPI2::SystemList::ReleaseInstance();
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "~CCameraBaumer");
+        ListLock lock(s_listMutex);
+        if (!dropSystemListHold()) {
+            return;
+        }
+        try {
+            BGAPI2::SystemList::ReleaseInstance();
+        } catch (IException& ex) {
+            REPORT_SDK_EXCEPTION(ex, "~CCameraBaumer");
+        }
+        s_pSystemList = nullptr;
+    } catch (...) {
+        reportCurrentException("~CCameraBaumer");
     }
-    s_pSystemList = nullptr;
 }
 
 // Keeps a list other objects hold when the SDK gives none.
@@ -181,7 +178,7 @@ bool CCameraBaumer::walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*
     return false;
 }
 
-QList<QString> CCameraBaumer::IEnumAvailableCameras() {
+QList<QString> CCameraBaumer::IEnumAvailableCameras() try {
     QList<QString> names;
     ListLock lock(s_listMutex);
     try {
@@ -205,6 +202,9 @@ QList<QString> CCameraBaumer::IEnumAvailableCameras() {
         REPORT_SDK_EXCEPTION(ex, "IEnumAvailableCameras");
     }
     return names;
+} catch (...) {
+    reportCurrentException("IEnumAvailableCameras");
+    return QList<QString>();
 }
 
 bool CCameraBaumer::openSystem(BGAPI2::System* system) {
@@ -348,7 +348,7 @@ int CCameraBaumer::pixelFormatToImageFormat(const QString& pixelFormat, int* bit
     return None;
 }
 
-void CCameraBaumer::ISetProperty(tagQZ_CAMERA_PROPERTY* property) {
+void CCameraBaumer::ISetProperty(tagQZ_CAMERA_PROPERTY* property) try {
     if (property == nullptr || property->nType != PROPERTY_EXPOSURE_TIME) {
         return;
     }
@@ -365,6 +365,8 @@ void CCameraBaumer::ISetProperty(tagQZ_CAMERA_PROPERTY* property) {
         m_bExposureSet = true;
         m_nExposure = value;
     }
+} catch (...) {
+    reportCurrentException("ISetProperty");
 }
 
 // True when the camera took the value.
@@ -486,10 +488,15 @@ bool CCameraBaumer::deleteStreamBuffers(BGAPI2::DataStream* stream) {
         if (buffers == nullptr) {
             return false;
         }
+        FrameInFlight* frame = frameInFlight();
         while (buffers->size() > 0) {
             BGAPI2::Buffer* buffer = buffers->begin()->second;
             buffers->Remove(buffer);
-            delete buffer;
+            if (frame != nullptr && frame->buffer == buffer) {
+                frame->bufferTaken = true;  // the host holds it: deleted after its callback
+            } else {
+                delete buffer;
+            }
         }
         return true;
     } catch (IException& ex) {
@@ -542,7 +549,7 @@ bool CCameraBaumer::stopDeviceDataStream(BGAPI2::Device* device) {
 // A null source selects software triggering.
 bool CCameraBaumer::runTriggerSetup(BGAPI2::Device* device, const char* triggerMode,
                                     const char* source, const char* message,
-                                    const char* qualifiedName) {
+                                    const char* qualifiedName, const QMessageLogContext& context) {
     if (device->GetRemoteNodeList()->GetNodePresent("AcquisitionAbort")) {
         device->GetRemoteNode("AcquisitionAbort")->Execute();
     }
@@ -557,14 +564,15 @@ bool CCameraBaumer::runTriggerSetup(BGAPI2::Device* device, const char* triggerM
         return false;
     }
     device->GetRemoteNode("AcquisitionStart")->Execute();
-    qDebug() << message << " - " << qualifiedName;
+    QMessageLogger(context.file, context.line, context.function).debug()
+        << message << " - " << qualifiedName;
     return true;
 }
 
 bool CCameraBaumer::setDeviceOutTrigger(BGAPI2::Device* device) {
     try {
         return runTriggerSetup(device, "On", "Line0", "Set out trigger successful.",
-                               "CCameraBaumer::setDeviceOutTrigger");
+                               "CCameraBaumer::setDeviceOutTrigger", SDK_REPORT_CONTEXT);
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "setDeviceOutTrigger");
     }
@@ -574,7 +582,7 @@ bool CCameraBaumer::setDeviceOutTrigger(BGAPI2::Device* device) {
 bool CCameraBaumer::setDeviceSoftTrigger(BGAPI2::Device* device) {
     try {
         return runTriggerSetup(device, "On", nullptr, "Set soft trigger successful.",
-                               "CCameraBaumer::setDeviceSoftTrigger");
+                               "CCameraBaumer::setDeviceSoftTrigger", SDK_REPORT_CONTEXT);
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "setDeviceSoftTrigger");
     }
@@ -584,14 +592,14 @@ bool CCameraBaumer::setDeviceSoftTrigger(BGAPI2::Device* device) {
 bool CCameraBaumer::setDeviceAutoTrigger(BGAPI2::Device* device) {
     try {
         return runTriggerSetup(device, "Off", "Line0", "Set auto trigger successful.",
-                               "CCameraBaumer::setDeviceAutoTrigger");
+                               "CCameraBaumer::setDeviceAutoTrigger", SDK_REPORT_CONTEXT);
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "setDeviceAutoTrigger");
     }
     return false;
 }
 
-int CCameraBaumer::ISendSoftTrigger() {
+int CCameraBaumer::ISendSoftTrigger() try {
     LifecycleLock lock = lockLifecycle();
     if (m_pDevice == nullptr) {
         return 0;
@@ -603,9 +611,12 @@ int CCameraBaumer::ISendSoftTrigger() {
         REPORT_SDK_EXCEPTION(ex, "ISendSoftTrigger");
     }
     return 0;
+} catch (...) {
+    reportCurrentException("ISendSoftTrigger");
+    return 0;
 }
 
-int CCameraBaumer::ITriggerCamera(int n) {
+int CCameraBaumer::ITriggerCamera(int n) try {
     LifecycleLock lock = lockLifecycle();
     if (ICameraObject::ITriggerCamera(n) == 0 || m_pDevice == nullptr) {
         return 0;
@@ -617,108 +628,15 @@ int CCameraBaumer::ITriggerCamera(int n) {
         ISendSoftTrigger();
     }
     return 1;
-}
-
-// ---- frame delivery ---------------------------------------------------------------
-
-void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer) {
-    DeliveryScope scope;
-    static_cast<CCameraBaumer*>(context)->BufferReady(buffer);
-}
-
-void CCameraBaumer::deliverFrame(BGAPI2::Buffer* buffer, void* pixels) {
-    m_pImageData = static_cast<unsigned char*>(pixels);
-    m_nWidth = static_cast<int>(buffer->GetWidth());
-    m_nHeight = static_cast<int>(buffer->GetHeight());
-    m_nFrameStatus = 0;
-    m_nFrameId = static_cast<std::uint32_t>(buffer->GetFrameID());
-    const auto before = StreamHealth::Clock::now();
-    m_pCallback->OnFrameReady(this);
-    reviewStreamHealth(buffer, StreamHealth::Clock::now() - before);
-}
-
-// At most once a second: a warning when the stream lost frames since.
-void CCameraBaumer::reviewStreamHealth(BGAPI2::Buffer* buffer,
-                                       StreamHealth::Clock::duration callbackTime) {
-    const auto now = StreamHealth::Clock::now();
-    if (!m_health.frameDone(callbackTime, now)) {
-        return;
-    }
-    try {
-        BGAPI2::DataStream* stream = buffer->GetParent();
-        if (stream == nullptr) {
-            return;
-        }
-        const QString warning = m_health.review(stream, stream->GetStatistics(), now);
-        if (!warning.isEmpty()) {
-            qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
-                       << "CCameraBaumer::BufferReady";
-        }
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "BufferReady");
-    }
-}
-
-void CCameraBaumer::BufferReady(BGAPI2::Buffer* buffer) {
-    // The check only skips building a line the logging rules would drop.
-    if (QLoggingCategory::defaultCategory()->isDebugEnabled()) {
-        qDebug() << "CCameraBaumer::BufferReady";
-    }
-    BGAPI2::Image* source = nullptr;
-    BGAPI2::Image* converted = nullptr;
-    bool queueTried = false;
-    try {
-        if (isPassThrough(buffer)) {
-            deliverFrame(buffer, buffer->GetMemPtr());
-        } else {
-            const BGAPI2::bo_uint64 size = buffer->GetMemSize();
-            void* memory = buffer->GetMemPtr();
-            const BGAPI2::String format = buffer->GetPixelFormat();
-            const auto height = static_cast<BGAPI2::bo_uint>(buffer->GetHeight());
-            const auto width = static_cast<BGAPI2::bo_uint>(buffer->GetWidth());
-            source = m_pImageProcessor->CreateImage(width, height, format, memory, size);
-            source->TransformImage("BGR8", &converted);
-            deliverFrame(buffer, converted->GetBuffer());
-            source->Release();
-            source = nullptr;
-            converted->Release();
-            converted = nullptr;
-        }
-        queueTried = true;
-        buffer->QueueBuffer();
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "BufferReady");
-        recoverBuffer(buffer, source, converted, queueTried);
-    }
-}
-
-// After a failed frame: release what was made and give the buffer back to the
-// stream, so that the pool does not shrink.
-void CCameraBaumer::recoverBuffer(BGAPI2::Buffer* buffer, BGAPI2::Image* source,
-                                  BGAPI2::Image* converted, bool queueTried) {
-    for (BGAPI2::Image* image : {source, converted}) {
-        if (image == nullptr) {
-            continue;
-        }
-        try {
-            image->Release();
-        } catch (IException& ex) {
-            REPORT_SDK_EXCEPTION(ex, "BufferReady");
-        }
-    }
-    if (queueTried) {
-        return;
-    }
-    try {
-        buffer->QueueBuffer();
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "BufferReady");
-    }
+} catch (...) {
+    reportCurrentException("ITriggerCamera");
+    return 0;
 }
 
 // ---- lifecycle ---------------------------------------------------------------------
 
-int CCameraBaumer::IOpenCamera() {
+// A failure part-way leaves nothing open.
+int CCameraBaumer::IOpenCamera() try {
     qWarning() << "start open baumer camera...";
     ClosingScope closing(m_nClosing);
     LifecycleLock lock = lockLifecycle();
@@ -735,31 +653,76 @@ int CCameraBaumer::IOpenCamera() {
         return 0;
     }
     const QString serial = parts.at(1);
+    if (!claimCamera(serial)) {
+        return 0;
+    }
     holdSystemList();
     const bool found = walkDeviceLists([this, &serial](BGAPI2::DeviceList* devices) {
         m_pDevice = openDeviceBySerialNumber(devices, serial);
         return m_pDevice != nullptr;
     });
     if (!found) {
+        releaseClaim();
         return 0;
     }
     m_bOpened = true;
-    m_strSerial = serial;
     m_bExposureSet = false;
+    m_bNoProcessorReported = false;
     m_health.reset();
     watchDevice(m_pDevice);
     qDebug() << "Baumer camera(" << serial << ") open successed."
              << " - "
              << "CCameraBaumer::IOpenCamera";
     return 1;
+} catch (...) {
+    reportCurrentException("IOpenCamera");
+    abandonOpening();
+    return 0;
 }
 
-void CCameraBaumer::ICloseCamera() {
+void CCameraBaumer::abandonOpening() noexcept {
+    try {
+        ClosingScope closing(m_nClosing);
+        LifecycleLock lock = lockLifecycle();
+        closeCamera();
+    } catch (...) {
+        reportCurrentException("IOpenCamera");
+    }
+}
+
+// A camera streams to one object: a second one would take over its frames and
+// delete the first one's buffers on closing. Called with the list lock held.
+bool CCameraBaumer::claimCamera(const QString& serial) {
+    const auto it = s_claims.find(serial);
+    if (it != s_claims.end() && it->second != this) {
+        qCritical() << QString("Baumer camera(%1) is in use by another object.").arg(serial)
+                    << " - "
+                    << "CCameraBaumer::IOpenCamera";
+        return false;
+    }
+    s_claims[serial] = this;
+    m_strSerial = serial;
+    return true;
+}
+
+void CCameraBaumer::releaseClaim() {
+    ListLock listLock(s_listMutex);
+    const auto it = s_claims.find(m_strSerial);
+    if (it != s_claims.end() && it->second == this) {
+        s_claims.erase(it);
+    }
+}
+
+void CCameraBaumer::ICloseCamera() try {
     ClosingScope closing(m_nClosing);
     LifecycleLock lock = lockLifecycle();
     closeCamera();
+} catch (...) {
+    reportCurrentException("ICloseCamera");
 }
 
+// From inside the host's frame callback the buffer in flight is taken out of
+// its stream but deleted only once the callback has returned.
 void CCameraBaumer::closeCamera() {
     unwatchDevice();
     if (m_pDevice != nullptr) {
@@ -767,19 +730,23 @@ void CCameraBaumer::closeCamera() {
         closeDevice(m_pDevice);
         m_pDevice = nullptr;
     }
+    releaseClaim();
     m_bLost = false;
     m_bOpened = false;
 }
 
-int CCameraBaumer::IStartCamera() {
+int CCameraBaumer::IStartCamera() try {
     qDebug() << "CCameraBaumer::IStartCamera";
     LifecycleLock lock = lockLifecycle();
     if (!m_bOpened || m_pDevice == nullptr) {
         return 0;
     }
     if (m_nReqMode != m_nCurMode) {
-        if (m_nReqMode == MODE_FRAME_LIMIT) {
-            m_nFrameId = 0;  // before frames flow: the delivery thread writes it too
+        // Before frames flow: the delivery thread writes these too.
+        m_bCountFrames = m_nReqMode == MODE_FRAME_LIMIT;
+        if (m_bCountFrames) {
+            m_nFramesSinceStart = 0;
+            m_nFrameId = 0;
         }
         const bool result = runModeSetup(m_nReqMode);
         m_nCurMode = m_nReqMode;
@@ -787,6 +754,9 @@ int CCameraBaumer::IStartCamera() {
     }
     ++m_nStartCount;
     return 1;
+} catch (...) {
+    reportCurrentException("IStartCamera");
+    return 0;
 }
 
 bool CCameraBaumer::runModeSetup(int mode) {
@@ -803,117 +773,21 @@ bool CCameraBaumer::runModeSetup(int mode) {
     }
 }
 
-void CCameraBaumer::IStopCamera() {
+void CCameraBaumer::IStopCamera() try {
     LifecycleLock lock = lockLifecycle();
     if (m_pDevice != nullptr) {
         stopDeviceDataStream(m_pDevice);
     }
     m_bGrabbing = false;
+} catch (...) {
+    reportCurrentException("IStopCamera");
 }
 
+// Calls from inside this object's own frame callback go without the lock.
 CCameraBaumer::LifecycleLock CCameraBaumer::lockLifecycle() {
-    if (t_deliveryDepth > 0) {
+    const FrameInFlight* frame = frameInFlight();
+    if (frame != nullptr && frame->object == this) {
         return LifecycleLock();
     }
     return LifecycleLock(m_lifecycle);
-}
-
-// ---- camera loss and return -------------------------------------------------------
-
-void deviceStateCallback(void* context, BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
-    static_cast<CCameraBaumer*>(context)->DeviceStateChanged(device, state);
-}
-
-void CCameraBaumer::watchDevice(BGAPI2::Device* device) {
-    try {
-        device->RegisterDeviceStateEventHandler(this, deviceStateCallback);
-        m_pWatched = device;
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "IOpenCamera");
-    }
-}
-
-void CCameraBaumer::unwatchDevice() {
-    if (m_pWatched == nullptr) {
-        return;
-    }
-    try {
-        m_pWatched->RegisterDeviceStateEventHandler(nullptr, nullptr);
-    } catch (IException& ex) {
-        REPORT_SDK_EXCEPTION(ex, "ICloseCamera");
-    }
-    m_pWatched = nullptr;
-}
-
-void CCameraBaumer::DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
-    LifecycleLock lock(m_lifecycle, std::defer_lock);
-    while (!lock.try_lock()) {
-        if (m_nClosing.load() > 0) {
-            return;  // the camera is being given up
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    if (m_nClosing.load() > 0 || device != m_pWatched) {
-        return;
-    }
-    if (state == BGAPI2::Events::DEVICE_STATE_LOST) {
-        onDeviceLost();
-    } else if (state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
-        onDeviceBack();
-    }
-}
-
-// What the host set stays as it was; the streams and the device go, so that
-// nothing waits on a camera that does not answer.
-void CCameraBaumer::onDeviceLost() {
-    if (m_bLost) {
-        return;
-    }
-    m_bLost = true;
-    qCritical() << QString(
-                       "Baumer camera(%1) lost: it no longer answers, frames stop until it "
-                       "is back.")
-                       .arg(m_strSerial)
-                << " - "
-                << "CCameraBaumer::DeviceStateChanged";
-    if (m_pDevice != nullptr) {
-        clearDeviceDataStream(m_pDevice);
-        closeDevice(m_pDevice);
-        m_pDevice = nullptr;
-    }
-}
-
-// Seen again: open it as the host did, then put back the exposure and the
-// mode the host last set, grabbing again if the host was grabbing.
-void CCameraBaumer::onDeviceBack() {
-    if (!m_bLost) {
-        return;
-    }
-    BGAPI2::Device* device = nullptr;
-    walkDeviceLists([this, &device](BGAPI2::DeviceList* devices) {
-        device = openDeviceBySerialNumber(devices, m_strSerial);
-        return device != nullptr;
-    });
-    if (device == nullptr) {
-        qCritical()
-            << QString("Baumer camera(%1) is seen again but cannot be opened.").arg(m_strSerial)
-            << " - "
-            << "CCameraBaumer::DeviceStateChanged";
-        return;
-    }
-    m_pDevice = device;
-    m_bLost = false;
-    m_health.reset();
-    if (device != m_pWatched) {
-        unwatchDevice();
-        watchDevice(device);
-    }
-    if (m_bExposureSet) {
-        applyExposure(m_nExposure);
-    }
-    const bool grabbing = m_bGrabbing && runModeSetup(m_nCurMode);
-    qWarning() << QString("Baumer camera(%1) is back%2.")
-                      .arg(m_strSerial, grabbing ? ", grabbing again" : "")
-               << " - "
-               << "CCameraBaumer::DeviceStateChanged";
 }

@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
@@ -104,10 +106,15 @@ private:
     bool dropSystemListHold();
     bool walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit);
     bool runTriggerSetup(BGAPI2::Device* device, const char* triggerMode, const char* source,
-                         const char* message, const char* qualifiedName);
-    void deliverFrame(BGAPI2::Buffer* buffer, void* pixels);
-    void recoverBuffer(BGAPI2::Buffer* buffer, BGAPI2::Image* source, BGAPI2::Image* converted,
-                       bool queueTried);
+                         const char* message, const char* qualifiedName,
+                         const QMessageLogContext& context);
+    void* framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source, BGAPI2::Image** converted);
+    void reportNoImageProcessor(BGAPI2::Buffer* buffer);
+    StreamHealth::Clock::duration callHost(BGAPI2::Buffer* buffer, void* pixels);
+
+    void abandonOpening() noexcept;
+    bool claimCamera(const QString& serial);
+    void releaseClaim();
 
     // Whether this object counts as one of the holders of s_pSystemList.
     bool m_bHoldsSystemList = false;
@@ -120,7 +127,29 @@ private:
     bool m_bExposureSet = false;  // the host's last exposure, applied again on return
     int m_nExposure = 0;
     StreamHealth m_health;
+    std::atomic<bool> m_bNoProcessorReported{false};
+    // Frame-limit mode numbers frames from its start.
+    std::atomic<bool> m_bCountFrames{false};
+    std::atomic<std::uint32_t> m_nFramesSinceStart{0};
+
+    // Serial numbers of the cameras open through driver objects, and which
+    // object has each: one camera, one object.
+    static std::map<QString, const CCameraBaumer*> s_claims;
 };
+
+// The frame a delivery thread is handing to a host right now. Calls the host
+// makes from inside its callback note here what the delivery must leave alone
+// once the callback returns.
+struct FrameInFlight {
+    CCameraBaumer* object;
+    BGAPI2::Buffer* buffer;
+    bool bufferTaken;  // out of its stream: deleted after the callback
+    bool objectGone;   // the host deleted the object
+    FrameInFlight* outer;
+};
+
+// Null outside a delivery.
+FrameInFlight* frameInFlight();
 
 // Device state handler registered on the open device; the context is the
 // driver object.
@@ -135,7 +164,8 @@ void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer);
 void reportSdkException(BGAPI2::Exceptions::IException& exception, const char* operation,
                         const QMessageLogContext& context);
 
+#define SDK_REPORT_CONTEXT \
+    QMessageLogContext(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, "default")
+
 #define REPORT_SDK_EXCEPTION(exception, operation) \
-    reportSdkException(                            \
-        exception, operation,                      \
-        QMessageLogContext(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, "default"))
+    reportSdkException(exception, operation, SDK_REPORT_CONTEXT)

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "bgapi2_genicam/bgapi2_exceptions.h"
@@ -58,6 +60,11 @@ template <typename Kind>
             throwAs<NotImplementedException>(failure, function);
         case simcam::FailureKind::LowLevel:
             throwAs<LowLevelException>(failure, function);
+        case simcam::FailureKind::OutOfMemory:
+            throw std::bad_alloc();
+        case simcam::FailureKind::SystemError:
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                    failure.description);
         case simcam::FailureKind::Error:
             break;
     }

@@ -81,6 +81,8 @@ enum class FailureKind {
     ResourceInUse,
     NotImplemented,
     LowLevel,
+    OutOfMemory,  // std::bad_alloc, not an SDK exception
+    SystemError,  // std::system_error, as from starting a thread
 };
 
 struct Failure {

@@ -1,0 +1,170 @@
+// Frame delivery, on the SDK's delivery threads.
+#include <QDebug>
+#include <QLoggingCategory>
+
+#include <cstring>
+
+#include "camerabaumer.h"
+#include "hostboundary.h"
+
+using BGAPI2::Exceptions::IException;
+
+namespace {
+
+thread_local FrameInFlight* t_frame = nullptr;
+
+bool startsWith4(const BGAPI2::String& name, const char* prefix) {
+    return std::strncmp(name.get(), prefix, 4) == 0;
+}
+
+// Frames the host takes as they lie in the buffer; all others become BGR8.
+bool isPassThrough(BGAPI2::Buffer* buffer) {
+    return buffer->GetPixelFormat() == "Mono8" || startsWith4(buffer->GetPixelFormat(), "Mono") ||
+           startsWith4(buffer->GetPixelFormat(), "RGB8");
+}
+
+// Forgets the image before releasing it: a release that fails is not tried
+// again.
+void releaseImage(BGAPI2::Image*& image, const QMessageLogContext& context) {
+    BGAPI2::Image* releasing = image;
+    image = nullptr;
+    if (releasing == nullptr) {
+        return;
+    }
+    try {
+        releasing->Release();
+    } catch (IException& ex) {
+        reportSdkException(ex, "BufferReady", context);
+    }
+}
+
+}  // namespace
+
+FrameInFlight* frameInFlight() {
+    return t_frame;
+}
+
+void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer) {
+    auto* object = static_cast<CCameraBaumer*>(context);
+    FrameInFlight frame{object, buffer, false, false, t_frame};
+    t_frame = &frame;
+    guardBoundary("BufferReady", [object, buffer] { object->BufferReady(buffer); });
+    t_frame = frame.outer;
+    if (frame.bufferTaken) {
+        delete buffer;  // taken out of its stream by a close from the host's callback
+    }
+}
+
+// Fills the frame fields and calls the host; what the host throws ends here.
+StreamHealth::Clock::duration CCameraBaumer::callHost(BGAPI2::Buffer* buffer, void* pixels) {
+    m_pImageData = static_cast<unsigned char*>(pixels);
+    m_nWidth = static_cast<int>(buffer->GetWidth());
+    m_nHeight = static_cast<int>(buffer->GetHeight());
+    m_nFrameStatus = 0;
+    // In frame-limit mode the limit counts frames since the start, whatever
+    // number the camera gives them.
+    m_nFrameId = m_bCountFrames.load() ? ++m_nFramesSinceStart
+                                       : static_cast<std::uint32_t>(buffer->GetFrameID());
+    const auto before = StreamHealth::Clock::now();
+    try {
+        m_pCallback->OnFrameReady(this);
+    } catch (const std::exception& ex) {
+        reportUnexpected("BufferReady",
+                         (QByteArray("host frame callback threw: ") + ex.what()).constData());
+    } catch (...) {
+        reportUnexpected("BufferReady", "host frame callback threw");
+    }
+    return StreamHealth::Clock::now() - before;
+}
+
+// The pixels the host gets: the buffer's own, or a BGR8 image made from them.
+// Null when the frame cannot be converted.
+void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
+                                 BGAPI2::Image** converted) {
+    if (isPassThrough(buffer)) {
+        return buffer->GetMemPtr();
+    }
+    if (m_pImageProcessor == nullptr) {
+        reportNoImageProcessor(buffer);
+        return nullptr;
+    }
+    const BGAPI2::bo_uint64 size = buffer->GetMemSize();
+    void* memory = buffer->GetMemPtr();
+    const BGAPI2::String format = buffer->GetPixelFormat();
+    const auto height = static_cast<BGAPI2::bo_uint>(buffer->GetHeight());
+    const auto width = static_cast<BGAPI2::bo_uint>(buffer->GetWidth());
+    *source = m_pImageProcessor->CreateImage(width, height, format, memory, size);
+    (*source)->TransformImage("BGR8", converted);
+    return (*converted)->GetBuffer();
+}
+
+// Once per opening: without an image processor only pass-through frames flow.
+void CCameraBaumer::reportNoImageProcessor(BGAPI2::Buffer* buffer) {
+    if (m_bNoProcessorReported.exchange(true)) {
+        return;
+    }
+    qCritical() << QString(
+                       "Baumer camera(%1): no image processor, frames in %2 are not "
+                       "delivered.")
+                       .arg(m_strSerial, QString::fromUtf8(buffer->GetPixelFormat().get()))
+                << " - "
+                << "CCameraBaumer::BufferReady";
+}
+
+void CCameraBaumer::BufferReady(BGAPI2::Buffer* buffer) {
+    // The check only skips building a line the logging rules would drop.
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled()) {
+        qDebug() << "CCameraBaumer::BufferReady";
+    }
+    const FrameInFlight* frame = frameInFlight();
+    BGAPI2::Image* source = nullptr;
+    BGAPI2::Image* converted = nullptr;
+    bool delivered = false;
+    StreamHealth::Clock::duration callbackTime{};
+    try {
+        if (void* pixels = framePixels(buffer, &source, &converted)) {
+            callbackTime = callHost(buffer, pixels);
+            delivered = true;
+        }
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "BufferReady");
+    } catch (const std::exception& ex) {
+        reportUnexpected("BufferReady", ex.what());
+    }
+    releaseImage(source, SDK_REPORT_CONTEXT);
+    releaseImage(converted, SDK_REPORT_CONTEXT);
+    if (frame != nullptr && (frame->objectGone || frame->bufferTaken)) {
+        return;  // closed or deleted by the host from its callback: nothing here is ours now
+    }
+    // Back to the stream whatever happened, so that the pool does not shrink.
+    try {
+        buffer->QueueBuffer();
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "BufferReady");
+    }
+    if (delivered) {
+        reviewStreamHealth(buffer, callbackTime);
+    }
+}
+
+// At most once a second: a warning when the stream lost frames since.
+void CCameraBaumer::reviewStreamHealth(BGAPI2::Buffer* buffer,
+                                       StreamHealth::Clock::duration callbackTime) {
+    const auto now = StreamHealth::Clock::now();
+    if (!m_health.frameDone(callbackTime, now)) {
+        return;
+    }
+    try {
+        BGAPI2::DataStream* stream = buffer->GetParent();
+        if (stream == nullptr) {
+            return;
+        }
+        const QString warning = m_health.review(stream, stream->GetStatistics(), now);
+        if (!warning.isEmpty()) {
+            qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
+                       << "CCameraBaumer::BufferReady";
+        }
+    } catch (IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "BufferReady");
+    }
+}
