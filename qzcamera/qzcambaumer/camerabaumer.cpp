@@ -274,21 +274,35 @@ BGAPI2::Device* CCameraBaumer::openDeviceBySerialNumber(BGAPI2::DeviceList* list
             if (!openDevice(device)) {
                 continue;
             }
-            if (!setDeviceProperty(device)) {
-                closeDevice(device);
-                continue;
+            if (prepareDevice(device)) {
+                return (*list)[dev->first];
             }
-            if (setDeviceDataStream(device) == 0) {
-                clearDeviceDataStream(device);  // buffers added before the failure
-                closeDevice(device);
-                continue;
-            }
-            return (*list)[dev->first];
         }
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "openDeviceBySerialNumber");
     }
     return nullptr;
+}
+
+// Pixel format and streams of a device just opened; false leaves it closed,
+// and so does anything thrown past the steps' own reports.
+bool CCameraBaumer::prepareDevice(BGAPI2::Device* device) {
+    try {
+        if (!setDeviceProperty(device)) {
+            closeDevice(device);
+            return false;
+        }
+        if (setDeviceDataStream(device) == 0) {
+            clearDeviceDataStream(device);  // buffers added before the failure
+            closeDevice(device);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        clearDeviceDataStream(device);
+        closeDevice(device);
+        throw;
+    }
 }
 
 bool CCameraBaumer::openDevice(BGAPI2::Device* device) {

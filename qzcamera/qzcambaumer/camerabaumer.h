@@ -43,6 +43,7 @@ public:
     BGAPI2::DeviceList* getDevices(BGAPI2::Interface* iface);
     BGAPI2::Device* openDeviceBySerialNumber(BGAPI2::DeviceList* list, const QString& serial);
     bool openDevice(BGAPI2::Device* device);
+    bool prepareDevice(BGAPI2::Device* device);
     bool closeDevice(BGAPI2::Device* device);
 
     // Configuration.

@@ -6,8 +6,8 @@
 
 void reportUnexpected(const char* operation, const char* what) noexcept {
     try {
-        qCritical() << QString("Unexpected failure: %1").arg(QString::fromLocal8Bit(what)) << " - "
-                    << (QByteArray("CCameraBaumer::") + operation).constData();
+        qCritical().noquote() << QString("Unexpected failure: %1 - CCameraBaumer::%2")
+                                     .arg(QString::fromLocal8Bit(what), QLatin1String(operation));
     } catch (...) {
         // Nothing is left to tell it with.
     }

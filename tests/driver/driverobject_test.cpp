@@ -96,12 +96,3 @@ TEST_F(DriverTest, ReleaseFailureInTheDestructorIsReportedAndClearsTheList) {
     EXPECT_EQ(CCameraBaumer::s_pSystemList, nullptr);
     BGAPI2::SystemList::ReleaseInstance();  // what the failed call left behind
 }
-
-TEST_F(DriverTest, ReservedOperationsDoNothing) {
-    CCameraBaumer* camera = make();
-    camera->IReservedA();
-    camera->IReservedB();
-    EXPECT_EQ(camera->IReservedC(), 0);
-    EXPECT_FALSE(camera->m_bOpened);
-    EXPECT_TRUE(log.lines().empty());
-}

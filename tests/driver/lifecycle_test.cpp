@@ -129,37 +129,84 @@ TEST_F(DriverTest, OpeningAgainClosesTheEarlierCamera) {
     EXPECT_FALSE(camera->m_bOpened);
 }
 
-TEST_F(DriverTest, DeletingAnOpenCameraClosesItFirst) {
-    CCameraBaumer* camera = opened("CAM1");
-    camera->m_nReqMode = MODE_CONTINUOUS;
-    camera->IStartCamera();
-    ASSERT_TRUE(host.waitFrames(3));
-    destroy(camera);
-    const std::size_t count = host.frameCount();
-    EXPECT_FALSE(simcam::isOpen("CAM1"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(host.frameCount(), count);
+// A camera streams to one object: a second object opening it is refused and
+// the first keeps its frames, also after the second is deleted.
+TEST_F(DriverTest, SecondObjectOpeningTheSameCameraIsRefused) {
+    CCameraBaumer* first = opened("CAM1");
+    first->m_nReqMode = MODE_SOFT_TRIGGER;
+    ASSERT_EQ(first->IStartCamera(), 1);
+    TestHost otherHost;
+    CCameraBaumer* second = make(&option, &otherHost);
+    EXPECT_EQ(second->IOpenCamera(), 0);
+    EXPECT_FALSE(second->m_bOpened);
+    const auto lines = log.matching(QtCriticalMsg, "in use by another object");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "\"Baumer camera(CAM1) is in use by another object.\"  -  "
+              "CCameraBaumer::IOpenCamera");
+    destroy(second);
+    first->ISendSoftTrigger();
+    EXPECT_TRUE(host.waitFrames(1));
+    EXPECT_EQ(otherHost.frameCount(), 0u);
+    EXPECT_EQ(bufferCount(first->m_pDevice), 8u);
+
+    first->ICloseCamera();
+    CCameraBaumer* third = make(&option, &otherHost);
+    EXPECT_EQ(third->IOpenCamera(), 1) << "free again once closed";
 }
 
-TEST_F(DriverTest, TwoObjectsHoldDifferentCamerasAtOnce) {
-    CCameraBaumer* first = opened("CAM1");
-    tagQZ_CAMERA_OPTION otherOption;
-    otherOption.strCameraName = "baumer CAM2";
-    TestHost otherHost;
-    CCameraBaumer* second = make(&otherOption, &otherHost);
-    ASSERT_EQ(second->IOpenCamera(), 1);
-    first->m_nReqMode = MODE_SOFT_TRIGGER;
-    second->m_nReqMode = MODE_SOFT_TRIGGER;
-    first->IStartCamera();
-    second->IStartCamera();
-    first->ISendSoftTrigger();
-    second->ISendSoftTrigger();
-    second->ISendSoftTrigger();
-    ASSERT_TRUE(host.waitFrames(1));
-    ASSERT_TRUE(otherHost.waitFrames(2));
+// Failures that are not the SDK's own (out of memory, a thread that cannot
+// start) give one line and a failure result, and leave nothing half done.
+TEST_F(DriverTest, FailuresOutsideTheSdkAreCaughtAtTheHostBoundary) {
+    CCameraBaumer* camera = make();
+    simcam::Failure noMemory = failOn("DataStream::Open");
+    noMemory.kind = simcam::FailureKind::OutOfMemory;
+    simcam::injectFailure(noMemory);
+    EXPECT_EQ(camera->IOpenCamera(), 0);
+    EXPECT_EQ(log.matching(QtCriticalMsg,
+                           "Unexpected failure: std::bad_alloc - "
+                           "CCameraBaumer::IOpenCamera")
+                  .size(),
+              1u);
+    EXPECT_EQ(camera->m_pDevice, nullptr);
+    EXPECT_FALSE(simcam::isOpen("CAM1")) << "a half-opened device is closed again";
+    ASSERT_EQ(camera->IOpenCamera(), 1);
+
+    simcam::Failure noThread = failOn("DataStream::StartAcquisitionContinuous");
+    noThread.kind = simcam::FailureKind::SystemError;
+    noThread.description = "no thread";
+    simcam::injectFailure(noThread);
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    EXPECT_EQ(camera->IStartCamera(), 0);
+    EXPECT_EQ(log.matching(QtCriticalMsg, "no thread").size(), 1u);
+    EXPECT_FALSE(camera->m_bGrabbing);
+    EXPECT_EQ(camera->IStartCamera(), 1) << "the request is still open and is tried again";
+    EXPECT_TRUE(host.waitFrames(1));
+}
+
+// The camera numbers frames on from wherever it was; the limit counts the
+// frames since the start.
+TEST_F(DriverTest, FrameLimitCountsFramesSinceTheStartWhateverTheCameraIds) {
+    simcam::CameraConfig config = simCamera("CAM1");
+    config.firstFrameId = 4000000000u;
+    simcam::setTopology(simTopology({config}));
+    CCameraBaumer* camera = opened("CAM1");
+    camera->m_nFrameLimit = 5;
+    std::vector<int> ready;
+    host.onFrame = [&](ICameraObject* object) {
+        ready.push_back(object->ICameraObject::ITriggerCamera(0));
+        if (ready.size() == 6) {
+            object->IStopCamera();
+        }
+    };
+    camera->m_nReqMode = MODE_FRAME_LIMIT;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    ASSERT_TRUE(host.waitFrames(6));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(host.frameCount(), 1u);
-    EXPECT_EQ(otherHost.frameCount(), 2u);
-    EXPECT_EQ(otherHost.frames()[0].width, 64);
-    destroy(second);
+    const auto frames = host.frames();
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(frames[i].frameId, i + 1);
+    }
+    EXPECT_EQ(ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(camera->ICameraObject::ITriggerCamera(0), 0);
 }

@@ -38,18 +38,24 @@ TEST_F(Triggers, SetUpsWriteTheirFeaturesInOrder) {
                                        "TriggerSource=Line0", "AcquisitionStart"}));
     EXPECT_EQ(log.lines(QtDebugMsg).back().text,
               "Set out trigger successful.  -  CCameraBaumer::setDeviceOutTrigger");
+    EXPECT_NE(log.lines(QtDebugMsg).back().function.find("setDeviceOutTrigger"), std::string::npos)
+        << "the line carries the context of its step";
     simcam::clearRecordedCalls();
     EXPECT_TRUE(camera->setDeviceAutoTrigger(camera->m_pDevice));
     EXPECT_EQ(featureWrites(), (Writes{"AcquisitionAbort", "AcquisitionStop", "TriggerMode=Off",
                                        "TriggerSource=Line0", "AcquisitionStart"}));
     EXPECT_EQ(log.lines(QtDebugMsg).back().text,
               "Set auto trigger successful.  -  CCameraBaumer::setDeviceAutoTrigger");
+    EXPECT_NE(log.lines(QtDebugMsg).back().function.find("setDeviceAutoTrigger"), std::string::npos)
+        << "the line carries the context of its step";
     simcam::clearRecordedCalls();
     EXPECT_TRUE(camera->setDeviceSoftTrigger(camera->m_pDevice));
     EXPECT_EQ(featureWrites(), (Writes{"AcquisitionAbort", "AcquisitionStop", "TriggerMode=On",
                                        "TriggerSource=Software", "AcquisitionStart"}));
     EXPECT_EQ(log.lines(QtDebugMsg).back().text,
               "Set soft trigger successful.  -  CCameraBaumer::setDeviceSoftTrigger");
+    EXPECT_NE(log.lines(QtDebugMsg).back().function.find("setDeviceSoftTrigger"), std::string::npos)
+        << "the line carries the context of its step";
     EXPECT_TRUE(simcam::isAcquiring("CAM1"));
 }
 

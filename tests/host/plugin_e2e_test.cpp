@@ -169,7 +169,10 @@ TEST_F(EndToEnd, CloseWhileASlowHostHoldsAFrameThenReopen) {
     holding.get_future().wait();
     camera->ICloseCamera();
     closed = true;
+    EXPECT_FALSE(simcam::isOpen("MONO-1"));
+    const std::size_t count = host.frameCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(host.frameCount(), count);
     host.onFrame = nullptr;
     closed = false;
 
@@ -191,8 +194,42 @@ TEST_F(EndToEnd, DeleteWhileFramesFlowEndsTheCallbacks) {
         ASSERT_TRUE(host.waitFrames(3));
     }
     deleted = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    const std::size_t count = host.frameCount();
     EXPECT_FALSE(simcam::isOpen("MONO-1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(host.frameCount(), count);
+}
+
+// The host deletes the object from inside its own frame callback: the call
+// finishes there and then, and the delivery leaves the object alone after.
+TEST_F(EndToEnd, DeleteFromInsideTheCallback) {
+    option.strCameraName = "baumer MONO-1";
+    ICameraObject* camera = s_create(&option, &host);
+    std::promise<void> deleted;
+    std::atomic<bool> started{false};
+    std::atomic<bool> gone{false};
+    host.onFrame = [&](ICameraObject* object) {
+        EXPECT_FALSE(gone.load()) << "frame after Camera_Delete returned";
+        if (started && !gone.exchange(true)) {
+            s_delete(object);
+            deleted.set_value();
+        }
+    };
+    ASSERT_EQ(camera->IOpenCamera(), 1);
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    started = true;
+    ASSERT_EQ(deleted.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    const std::size_t count = host.frameCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(host.frameCount(), count);
+    EXPECT_FALSE(simcam::isOpen("MONO-1"));
+    host.onFrame = nullptr;
+
+    Camera again = create(&option, &host);
+    openAndStart(again, MODE_SOFT_TRIGGER);
+    again->ISendSoftTrigger();
+    EXPECT_TRUE(host.waitFrames(count + 1)) << "the SDK was left in order";
 }
 
 TEST_F(EndToEnd, TwoObjectsShareTheSdk) {
@@ -207,7 +244,11 @@ TEST_F(EndToEnd, TwoObjectsShareTheSdk) {
         openAndStart(second, MODE_SOFT_TRIGGER);
         EXPECT_EQ(second->IEnumAvailableCameras().size(), 2) << "an open camera is still listed";
         second->ISendSoftTrigger();
-        ASSERT_TRUE(otherHost.waitFrames(1));
+        second->ISendSoftTrigger();
+        ASSERT_TRUE(otherHost.waitFrames(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(otherHost.frameCount(), 2u);
+        EXPECT_EQ(otherHost.frames()[0].width, 64);
         EXPECT_EQ(host.frameCount(), 0u);
     }
     first->ISendSoftTrigger();

@@ -1,0 +1,112 @@
+// Host calls made from inside the frame callback, and host callbacks that
+// throw: nothing is used after it is freed and no buffer is lost.
+#include <future>
+#include <stdexcept>
+
+#include "driverfixture.h"
+#include "eventually.h"
+
+class HostCallback : public DriverTest {
+protected:
+    void SetUp() override {
+        DriverTest::SetUp();
+        simcam::CameraConfig fast = simCamera("FAST", "Mono8", 64, 64);
+        fast.frameRate = 0;  // as fast as buffers come back
+        simcam::setTopology(simTopology({fast, simCamera("CAM2", "BayerRG8")}));
+    }
+
+    // Starts free run and runs `call` from inside the callback of the first
+    // frame after IStartCamera returned; waits until that callback is over.
+    void fromCallback(CCameraBaumer* camera, const std::function<void(ICameraObject*)>& call) {
+        std::promise<void> done;
+        std::atomic<bool> started{false};
+        std::atomic<bool> once{true};
+        host.onFrame = [&](ICameraObject* object) {
+            if (started && once.exchange(false)) {
+                call(object);
+                done.set_value();
+            }
+        };
+        camera->m_nReqMode = MODE_CONTINUOUS;
+        ASSERT_EQ(camera->IStartCamera(), 1);
+        started = true;
+        ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        host.onFrame = nullptr;
+    }
+
+    // No host call for this long.
+    void expectNoMoreFrames() {
+        const std::size_t count = host.frameCount();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(host.frameCount(), count);
+    }
+
+    // One software trigger gives one frame.
+    void expectSoftwareTriggerWorks(CCameraBaumer* camera) {
+        camera->m_nReqMode = MODE_SOFT_TRIGGER;
+        ASSERT_EQ(camera->IStartCamera(), 1);
+        const std::size_t before = host.frameCount();
+        ASSERT_EQ(camera->ISendSoftTrigger(), 1);
+        EXPECT_TRUE(host.waitFrames(before + 1));
+    }
+};
+
+TEST_F(HostCallback, CloseFromInsideTheCallbackEndsFramesAndTheCameraOpensAgain) {
+    CCameraBaumer* camera = opened("FAST");
+    fromCallback(camera, [](ICameraObject* object) { object->ICloseCamera(); });
+    expectNoMoreFrames();
+    EXPECT_FALSE(camera->m_bOpened);
+    EXPECT_EQ(camera->m_pDevice, nullptr);
+    EXPECT_TRUE(eventually([] { return !simcam::isOpen("FAST"); }));
+
+    ASSERT_EQ(camera->IOpenCamera(), 1);
+    EXPECT_EQ(bufferCount(camera->m_pDevice), 8u);
+    expectSoftwareTriggerWorks(camera);
+}
+
+TEST_F(HostCallback, OpenFromInsideTheCallbackSwitchesCameras) {
+    CCameraBaumer* camera = opened("FAST");
+    int result = -1;
+    fromCallback(camera, [&](ICameraObject* object) {
+        object->m_pOption->strCameraName = "baumer CAM2";
+        result = object->IOpenCamera();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(eventually([] { return !simcam::isOpen("FAST"); }));
+    EXPECT_TRUE(simcam::isOpen("CAM2"));
+    expectNoMoreFrames();
+    expectSoftwareTriggerWorks(camera);
+    EXPECT_EQ(host.frames().back().width, 64);
+}
+
+TEST_F(HostCallback, ReopeningTheSameCameraFromInsideTheCallback) {
+    CCameraBaumer* camera = opened("FAST");
+    int result = -1;
+    fromCallback(camera, [&](ICameraObject* object) { result = object->IOpenCamera(); });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(simcam::isOpen("FAST"));
+    EXPECT_EQ(bufferCount(camera->m_pDevice), 8u);
+    expectSoftwareTriggerWorks(camera);
+}
+
+TEST_F(HostCallback, ThrowingCallbackIsReportedAndEveryBufferComesBack) {
+    CCameraBaumer* camera = opened("FAST");
+    camera->m_nReqMode = MODE_SOFT_TRIGGER;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    std::atomic<int> calls{0};
+    host.onFrame = [&](ICameraObject*) {
+        ++calls;
+        throw std::runtime_error("host is broken");
+    };
+    // More frames than the pool has buffers: each needs the last one back.
+    for (int i = 1; i <= 20; ++i) {
+        ASSERT_EQ(camera->ISendSoftTrigger(), 1);
+        ASSERT_TRUE(eventually([&] { return calls.load() == i; })) << "frame " << i;
+    }
+    EXPECT_TRUE(eventually([] { return simcam::streamCounters("FAST").queued == 8u; }));
+    const auto lines = log.matching(QtCriticalMsg, "host frame callback threw: host is broken");
+    EXPECT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines.empty() ? "" : lines[0].text,
+              "Unexpected failure: host frame callback threw: host is broken - "
+              "CCameraBaumer::BufferReady");
+}
