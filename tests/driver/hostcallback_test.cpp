@@ -21,8 +21,10 @@ protected:
         std::promise<void> done;
         std::atomic<bool> started{false};
         std::atomic<bool> once{true};
+        std::size_t recorded = 0;
         host.onFrame = [&](ICameraObject* object) {
             if (started && once.exchange(false)) {
+                recorded = host.frameCount() + 1;
                 call(object);
                 done.set_value();
             }
@@ -31,6 +33,7 @@ protected:
         ASSERT_EQ(camera->IStartCamera(), 1);
         started = true;
         ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        ASSERT_TRUE(host.waitFrames(recorded)) << "the host records the frame once it returns";
         host.onFrame = nullptr;
     }
 

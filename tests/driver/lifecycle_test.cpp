@@ -1,4 +1,7 @@
 // Opening by name, starting in each mode, stopping and closing.
+#include <atomic>
+#include <thread>
+
 #include "driverfixture.h"
 
 TEST_F(DriverTest, OpensByNameInAnyLetterCase) {
@@ -193,7 +196,13 @@ TEST_F(DriverTest, FrameLimitCountsFramesSinceTheStartWhateverTheCameraIds) {
     CCameraBaumer* camera = opened("CAM1");
     camera->m_nFrameLimit = 5;
     std::vector<int> ready;
+    std::atomic<bool> started{false};
     host.onFrame = [&](ICameraObject* object) {
+        // The mode and grabbing flags are plain fields: read them once the
+        // start that writes them has returned, as a host must.
+        while (!started) {
+            std::this_thread::yield();
+        }
         ready.push_back(object->ICameraObject::ITriggerCamera(0));
         if (ready.size() == 6) {
             object->IStopCamera();
@@ -201,6 +210,7 @@ TEST_F(DriverTest, FrameLimitCountsFramesSinceTheStartWhateverTheCameraIds) {
     };
     camera->m_nReqMode = MODE_FRAME_LIMIT;
     ASSERT_EQ(camera->IStartCamera(), 1);
+    started = true;
     ASSERT_TRUE(host.waitFrames(6));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto frames = host.frames();

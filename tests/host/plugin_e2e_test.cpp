@@ -208,9 +208,11 @@ TEST_F(EndToEnd, DeleteFromInsideTheCallback) {
     std::promise<void> deleted;
     std::atomic<bool> started{false};
     std::atomic<bool> gone{false};
+    std::size_t recorded = 0;
     host.onFrame = [&](ICameraObject* object) {
         EXPECT_FALSE(gone.load()) << "frame after Camera_Delete returned";
         if (started && !gone.exchange(true)) {
+            recorded = host.frameCount() + 1;
             s_delete(object);
             deleted.set_value();
         }
@@ -220,6 +222,7 @@ TEST_F(EndToEnd, DeleteFromInsideTheCallback) {
     ASSERT_EQ(camera->IStartCamera(), 1);
     started = true;
     ASSERT_EQ(deleted.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_TRUE(host.waitFrames(recorded));
     const std::size_t count = host.frameCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
     EXPECT_EQ(host.frameCount(), count);

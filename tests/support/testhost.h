@@ -42,10 +42,10 @@ public:
         if (onFrame) {
             onFrame(camera);
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_frames.push_back(frame);
-        }
+        // Notified under the lock: a host that reads the count afterwards has
+        // seen the last touch of this object by the delivery thread.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_frames.push_back(frame);
         m_cv.notify_all();
         return 0;
     }
