@@ -2,36 +2,40 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace BGAPI2 {
 namespace Backend {
 
+struct DeliveryJob;
+
 // The one thread of a grabbing stream that calls the new-buffer handler.
 // Every method runs under the stream's lock, which is passed in so that it
-// can be released while a finishing thread is joined. A stream stopped from
-// inside its own handler cannot join itself: that thread ends when the
+// can be released while a finishing job is waited for. A stream stopped from
+// inside its own handler cannot wait for itself: that job ends when the
 // handler returns, having seen that its generation is over.
+//
+// Jobs run on threads kept for the life of the process and used again by the
+// next start: image libraries keep per-thread state that a thread per start
+// would pile up.
 class DeliveryThread {
 public:
     using Lock = std::unique_lock<std::mutex>;
 
-    ~DeliveryThread();
-
-    // Starts a thread running body(generation) for a new generation.
+    // Starts body(generation) for a new generation on a kept thread.
     void launch(Lock& lock, std::function<void(std::uint64_t)> body);
     // Ends the current generation; no handler call may start after this.
     void end() { ++m_generation; }
-    // Waits for the thread of an ended generation, unless called from it.
+    // Waits for the job of an ended generation, unless called from it.
     void finish(Lock& lock);
 
     bool live(std::uint64_t generation) const { return generation == m_generation; }
-    bool onThread() const { return std::this_thread::get_id() == m_id; }
+    // Whether the caller is this stream's running job.
+    bool onThread() const;
 
 private:
-    std::thread m_thread;
-    std::thread::id m_id;
+    std::shared_ptr<DeliveryJob> m_job;
     std::uint64_t m_generation = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <set>
 
 #include "streamharness.h"
 
@@ -122,4 +123,29 @@ TEST_F(StreamTest, ReleasingTheSystemListStopsEverything) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(seenCount(), count);
     EXPECT_SDK_FAILURE(owned[0]->QueueBuffer(), BGAPI2::Exceptions::IException);
+}
+
+// Image libraries keep state per thread: a new thread per start would grow
+// the process with every start. Thread ids are reused by the system, so each
+// thread numbers itself.
+TEST_F(StreamTest, RestartsUseTheSameDeliveryThread) {
+    prepare(fastCamera());
+    static std::atomic<int> s_threads{0};
+    std::set<int> threads;
+    action = [&](BGAPI2::Buffer* buffer) {
+        thread_local const int number = ++s_threads;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            threads.insert(number);
+        }
+        buffer->QueueBuffer();
+    };
+    for (std::size_t round = 1; round <= 20; ++round) {
+        const std::size_t before = seenCount();
+        start();
+        ASSERT_TRUE(waitSeen(before + 2));
+        stream->StopAcquisition();
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(threads.size(), 1u);
 }
