@@ -143,7 +143,9 @@ void DeliveryThread::finish(Lock& lock) {
     lock.lock();
 }
 
-bool DeliveryThread::onThread() const { return m_job && t_running == m_job.get(); }
+bool DeliveryThread::onThread() const {
+    return m_job && t_running == m_job.get();
+}
 
 }  // namespace Backend
 }  // namespace BGAPI2
