@@ -31,4 +31,10 @@ configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZCAM_SANITIZ
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan -L threads --output-on-failure
 
+echo "== fuzz targets, a fixed number of runs from the seed corpus"
+CXX=clang++ configure_and_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQZCAM_SANITIZE=address,undefined -DQZCAM_FUZZ=ON -DQZCAM_BUILD_TESTS=OFF -DQZCAM_BUILD_BENCH=OFF
+./scripts/fuzz.sh topology -runs=20000 -seed=1
+./scripts/fuzz.sh imageprocessor -runs=100000 -seed=1
+
 echo "== all tests passed"

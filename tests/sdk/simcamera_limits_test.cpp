@@ -95,9 +95,9 @@ TEST(TopologyFile, RefusesFrameIdsOutsideSixtyFourBitsAndCamerasThatCannotBeBuil
     EXPECT_TRUE(load(R"({"serial": "A", "firstFrameId": 18446744073709549568})", &error)) << error;
     for (const char* id : {"-1", "18446744073709551616", "1e300"}) {
         EXPECT_FALSE(load(std::string(R"({"serial": "A", "firstFrameId": )") + id + "}", &error));
-        EXPECT_EQ(error, "camera A: \"firstFrameId\" must be 0 to 2^64-1") << id;
+        EXPECT_EQ(error, path + ": camera A: \"firstFrameId\" must be 0 to 2^64-1") << id;
     }
     EXPECT_FALSE(load(R"({"serial": "A", "width": 641, "pixelFormat": "YUV422Packed"})", &error));
-    EXPECT_EQ(error, "camera 'A': width 641 cannot be laid out in YUV422Packed");
+    EXPECT_EQ(error, path + ": camera 'A': width 641 cannot be laid out in YUV422Packed");
     EXPECT_FALSE(load(R"({"serial": "A", "streams": 500})", &error));
 }

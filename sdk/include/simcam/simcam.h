@@ -69,6 +69,8 @@ BGAPI2_API Topology defaultTopology();
 BGAPI2_API void setTopology(const Topology& topology);
 // Reads a topology from JSON; false with a message on a malformed file.
 BGAPI2_API bool loadTopologyFile(const std::string& path, Topology* topology, std::string* error);
+// The same from JSON text.
+BGAPI2_API bool parseTopology(const std::string& json, Topology* topology, std::string* error);
 // Back to the default topology (or the file named by SIMCAM_CONFIG), no
 // failures, no record, no gates, system list available.
 BGAPI2_API void reset();

@@ -83,10 +83,21 @@ bool loadTopologyFile(const std::string& path, Topology* topology, std::string* 
         *error = "cannot read " + path;
         return false;
     }
+    const QByteArray text = file.readAll();
+    if (!parseTopology(std::string(text.constData(), static_cast<std::size_t>(text.size())),
+                       topology, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+bool parseTopology(const std::string& json, Topology* topology, std::string* error) {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray::fromRawData(json.data(), static_cast<int>(json.size())), &parseError);
     if (!document.isObject()) {
-        *error = path + ": " + parseError.errorString().toStdString();
+        *error = parseError.errorString().toStdString();
         return false;
     }
     Topology result;
