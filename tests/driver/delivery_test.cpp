@@ -12,9 +12,7 @@ protected:
         simcam::CameraConfig mono = simCamera("MONO", "Mono8", 64, 48);
         simcam::CameraConfig colour =
             simCamera("COL", "BGR8", 64, 48);  // room for any 8-bit format
-        simcam::CameraConfig fast = simCamera("FAST", "Mono8", 64, 64);
-        fast.frameRate = 0;
-        simcam::setTopology(simTopology({mono, colour, fast}));
+        simcam::setTopology(simTopology({mono, colour, fastSimCamera("FAST", "Mono8", 64, 64)}));
     }
 
     // Opens the camera in software-trigger mode.

@@ -10,9 +10,8 @@ class HostCallback : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
-        simcam::CameraConfig fast = simCamera("FAST", "Mono8", 64, 64);
-        fast.frameRate = 0;  // as fast as buffers come back
-        simcam::setTopology(simTopology({fast, simCamera("CAM2", "BayerRG8")}));
+        simcam::setTopology(
+            simTopology({fastSimCamera("FAST", "Mono8", 64, 64), simCamera("CAM2", "BayerRG8")}));
     }
 
     // Starts free run and runs `call` from inside the callback of the first

@@ -1,8 +1,7 @@
 // Opening by name, starting in each mode, stopping and closing.
-#include <atomic>
-#include <thread>
 
 #include "driverfixture.h"
+#include "framelimitrun.h"
 
 TEST_F(DriverTest, OpensByNameInAnyLetterCase) {
     CCameraBaumer* camera = make();
@@ -194,29 +193,11 @@ TEST_F(DriverTest, FrameLimitCountsFramesSinceTheStartWhateverTheCameraIds) {
     config.firstFrameId = 4000000000u;
     simcam::setTopology(simTopology({config}));
     CCameraBaumer* camera = opened("CAM1");
-    camera->m_nFrameLimit = 5;
-    std::vector<int> ready;
-    std::atomic<bool> started{false};
-    host.onFrame = [&](ICameraObject* object) {
-        // The mode and grabbing flags are plain fields: read them once the
-        // start that writes them has returned, as a host must.
-        while (!started) {
-            std::this_thread::yield();
-        }
-        ready.push_back(object->ICameraObject::ITriggerCamera(0));
-        if (ready.size() == 6) {
-            object->IStopCamera();
-        }
-    };
-    camera->m_nReqMode = MODE_FRAME_LIMIT;
-    ASSERT_EQ(camera->IStartCamera(), 1);
-    started = true;
-    ASSERT_TRUE(host.waitFrames(6));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto frames = host.frames();
+    const FrameLimitRun run = runFrameLimitOfFive(camera, host);
+    ASSERT_EQ(run.frames.size(), 6u);
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(frames[i].frameId, i + 1);
+        EXPECT_EQ(run.frames[i].frameId, i + 1);
     }
-    EXPECT_EQ(ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(run.ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
     EXPECT_EQ(camera->ICameraObject::ITriggerCamera(0), 0);
 }

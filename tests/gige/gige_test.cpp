@@ -17,6 +17,7 @@
 #include "camerabaumer.h"
 #include "eventually.h"
 #include "fakegvcamera.h"
+#include "framelimitrun.h"
 #include "logcapture.h"
 #include "testhost.h"
 
@@ -143,31 +144,14 @@ TEST_F(GigE, FrameLimitCountsFramesSinceTheStart) {
     openAndStart(MODE_CONTINUOUS, 200);
     ASSERT_TRUE(host.waitFrames(20));
     driver->IStopCamera();
-    const std::size_t earlier = host.frameCount();
     ASSERT_GT(host.frames().back().frameId, 10u);
 
-    driver->m_nFrameLimit = 5;
-    std::atomic<bool> started{false};
-    std::vector<int> ready;
-    host.onFrame = [&](ICameraObject* object) {
-        while (!started) {  // the start writes the mode fields
-            std::this_thread::yield();
-        }
-        ready.push_back(object->ICameraObject::ITriggerCamera(0));
-        if (ready.size() == 6) {
-            object->IStopCamera();
-        }
-    };
-    driver->m_nReqMode = MODE_FRAME_LIMIT;
-    ASSERT_EQ(driver->IStartCamera(), 1);
-    started = true;
-    ASSERT_TRUE(host.waitFrames(earlier + 6));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const auto frames = host.frames();
+    const FrameLimitRun run = runFrameLimitOfFive(driver.get(), host);
+    ASSERT_EQ(run.frames.size(), 6u);
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(frames[earlier + i].frameId, i + 1);
+        EXPECT_EQ(run.frames[i].frameId, i + 1);
     }
-    EXPECT_EQ(ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(run.ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
 }
 
 // Frames reach the host on the SDK's own delivery thread: a slow host runs

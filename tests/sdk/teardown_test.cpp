@@ -10,9 +10,7 @@
 
 namespace {
 simcam::CameraConfig fastCamera() {
-    simcam::CameraConfig camera = simCamera("A");
-    camera.frameRate = 0;
-    return camera;
+    return fastSimCamera("A");
 }
 }  // namespace
 

@@ -82,9 +82,7 @@ class Soak : public PluginHost {
 protected:
     void SetUp() override {
         simcam::reset();
-        simcam::CameraConfig fast = simCamera("FAST", "BayerRG8", 64, 48);
-        fast.frameRate = 0;  // as fast as buffers come back
-        simcam::setTopology(simTopology({fast}));
+        simcam::setTopology(simTopology({fastSimCamera("FAST", "BayerRG8")}));
         option.strCameraName = "baumer FAST";
     }
     void TearDown() override { simcam::reset(); }

@@ -19,6 +19,15 @@ inline simcam::CameraConfig simCamera(const std::string& serial,
     return camera;
 }
 
+// A camera that makes a frame as soon as a buffer is queued.
+inline simcam::CameraConfig fastSimCamera(const std::string& serial,
+                                          const std::string& format = "Mono8",
+                                          std::uint32_t width = 64, std::uint32_t height = 48) {
+    simcam::CameraConfig camera = simCamera(serial, format, width, height);
+    camera.frameRate = 0;
+    return camera;
+}
+
 // One system, one interface, these cameras in order.
 inline simcam::Topology simTopology(const std::vector<simcam::CameraConfig>& cameras) {
     simcam::Topology topology;
