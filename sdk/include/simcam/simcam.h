@@ -40,6 +40,8 @@ struct CameraConfig {
 constexpr std::uint64_t kMaxFrameBytes = 128ull << 20;
 constexpr std::uint32_t kMaxSide = 32768;
 constexpr int kMaxStreams = 16;
+// The slowest free-run or line-pulse rate, per second; 0 or less means none.
+constexpr double kMinRate = 0.001;
 
 // Why a camera cannot be built as described; empty when it can. Such a
 // camera is listed, but opening it fails with this text.
@@ -67,11 +69,15 @@ struct Topology {
 BGAPI2_API Topology defaultTopology();
 // Takes effect on the next list refresh; cameras already built keep their state.
 BGAPI2_API void setTopology(const Topology& topology);
-// Reads a topology from JSON; false with a message on a malformed file.
+// The topology named by SIMCAM_CONFIG, or the default one when it is not set.
+// A file that cannot be used gives no cameras and the reason in *error.
+BGAPI2_API Topology topologyFromEnvironment(std::string* error);
+// Reads a topology from JSON; false with a message naming the file and the
+// key or position of the first problem. Unknown keys are refused.
 BGAPI2_API bool loadTopologyFile(const std::string& path, Topology* topology, std::string* error);
-// The same from JSON text.
+// The same from JSON text; the message names no file.
 BGAPI2_API bool parseTopology(const std::string& json, Topology* topology, std::string* error);
-// Back to the default topology (or the file named by SIMCAM_CONFIG), no
+// Back to topologyFromEnvironment (a bad file is reported as critical), no
 // failures, no record, no gates, system list available.
 BGAPI2_API void reset();
 BGAPI2_API void setSystemListAvailable(bool available);

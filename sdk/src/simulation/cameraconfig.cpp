@@ -1,4 +1,6 @@
+#include <cmath>
 #include <string>
+#include <utility>
 
 #include "../pixelformats.h"
 #include "simcam/simcam.h"
@@ -11,6 +13,20 @@ std::string cameraConfigError(const CameraConfig& camera) {
         camera.height > kMaxSide) {
         return name + "width and height must be 1 to " + std::to_string(kMaxSide) + ", not " +
                std::to_string(camera.width) + "x" + std::to_string(camera.height);
+    }
+    for (const auto& [key, rate] : {std::pair<const char*, double>{"frameRate", camera.frameRate},
+                                    {"linePulseRate", camera.linePulseRate}}) {
+        // 0 or less has a meaning of its own; a slower rate than this has a
+        // period that no clock adds up.
+        if (!std::isfinite(rate) || (rate > 0 && rate < kMinRate)) {
+            return name + key + " must be finite and 0 or less, or at least " +
+                   std::to_string(kMinRate) + " a second, not " + std::to_string(rate);
+        }
+    }
+    for (double value : {camera.exposureMin, camera.exposureMax, camera.exposureValue}) {
+        if (!std::isfinite(value)) {
+            return name + "exposure values must be finite";
+        }
     }
     if (camera.streamCount < 1 || camera.streamCount > kMaxStreams) {
         return name + "streams must be 1 to " + std::to_string(kMaxStreams) + ", not " +

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "../sdklog.h"
 #include "simcamera.h"
 
 namespace BGAPI2 {
@@ -17,14 +18,16 @@ struct Runtime {
     std::map<std::string, std::weak_ptr<SimCamera>> cameras;
 };
 
+// A file that cannot be used gives no cameras rather than the default ones,
+// and says so: a host must not grab from cameras nobody described.
 simcam::Topology initialTopology() {
-    const char* path = std::getenv("SIMCAM_CONFIG");
-    simcam::Topology topology;
     std::string error;
-    if (path != nullptr && *path != '\0' && simcam::loadTopologyFile(path, &topology, &error)) {
-        return topology;
+    simcam::Topology topology = simcam::topologyFromEnvironment(&error);
+    if (!error.empty()) {
+        qCCritical(lcSimConfig).noquote()
+            << "SIMCAM_CONFIG not used, no simulated cameras:" << QString::fromStdString(error);
     }
-    return simcam::defaultTopology();
+    return topology;
 }
 
 Runtime& runtime() {
@@ -95,6 +98,20 @@ Topology defaultTopology() {
     topology.cameras = {mono, bayer};
     topology.systems = {
         {"SimSystem0", {{"SimInterface0", {mono.serial, bayer.serial}, false}}, false}};
+    return topology;
+}
+
+Topology topologyFromEnvironment(std::string* error) {
+    error->clear();
+    const char* path = std::getenv("SIMCAM_CONFIG");
+    if (path == nullptr || *path == '\0') {
+        return defaultTopology();
+    }
+    Topology topology;
+    if (!loadTopologyFile(path, &topology, error)) {
+        topology = Topology();
+        topology.systems.push_back({"SimSystem0", {{"SimInterface0", {}, false}}, false});
+    }
     return topology;
 }
 
