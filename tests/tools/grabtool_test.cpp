@@ -38,16 +38,24 @@ protected:
         file.write(kConfig);
     }
 
-    ToolRun run(const QStringList& arguments) {
+    ToolRun run(const QStringList& arguments, const QString& config = QString()) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("SIMCAM_CONFIG", dir.filePath("cameras.json"));
+        env.insert("SIMCAM_CONFIG", config.isEmpty() ? dir.filePath("cameras.json") : config);
         process.setProcessEnvironment(env);
         process.start(QZCAM_GRAB_PATH, arguments);
         EXPECT_TRUE(process.waitForFinished(60000)) << "the tool hung";
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // A configuration file of this text, by its path.
+    QString configFile(const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return file.fileName();
     }
 
     QTemporaryDir dir;
@@ -173,4 +181,50 @@ TEST_F(GrabTool, NoFrameWithinTheTimeOutSaysSo) {
         {"--camera", "baumer T-QUIET", "--mode", "hardware", "--frames", "3", "--timeout", "0.3"});
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_TRUE(r.err.contains("no frame within 0.3 s")) << r.err.toStdString();
+}
+
+// A configuration that cannot be used ends the tool before any camera is
+// listed, with one line naming the file and what is wrong.
+TEST_F(GrabTool, UnusableConfigurationEndsWithSevenAndSaysWhy) {
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath("missing.json"), "cannot read: "},
+        {dir.path(), "is a directory, not a JSON file"},
+        {configFile("malformed.json", R"({"cameras": [{"serial": "A"})"), "line 1, column "},
+        {configFile("array.json", R"([{"serial": "A"}])"), "the top level must be an object"},
+        {configFile("noserial.json", R"({"cameras": [{"width": 64}]})"),
+         "cameras[0]: needs \"serial\""},
+        {configFile("negative.json", R"({"cameras": [{"serial": "A", "height": -1}]})"),
+         "camera \"A\": \"height\" must be a whole number from 1 to 32768, not -1"},
+        {configFile("slow.json", R"({"cameras": [{"serial": "A", "frameRate": 1e-12}]})"),
+         "camera 'A': frameRate must be finite"},
+        {configFile("typo.json", R"({"cameras": [{"serial": "A", "heigth": 48}]})"),
+         "camera \"A\": unknown key \"heigth\""}};
+    for (const auto& [path, reason] : cases) {
+        for (const QStringList& arguments : {QStringList{"--list"}, QStringList{"--frames", "1"}}) {
+            const ToolRun r = run(arguments, path);
+            EXPECT_EQ(r.exitCode, 7) << path.toStdString();
+            EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+            EXPECT_TRUE(r.err.startsWith("error: SIMCAM_CONFIG: " + path + ": " + reason))
+                << r.err.toStdString();
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        }
+    }
+}
+
+TEST_F(GrabTool, ListWarnsOfNamesThatCannotBeOpenedAsListed) {
+    const QString config =
+        configFile("clones.json", R"({"cameras": [{"serial": "CLONE", "id": "left"},
+                                       {"serial": "CLONE", "id": "right"},
+                                       {"serial": "HAS BLANK"}, {"serial": "FINE"}]})");
+    const ToolRun r = run({"--list"}, config);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "baumer CLONE\nbaumer CLONE\nbaumer HAS BLANK\nbaumer FINE\n");
+    EXPECT_TRUE(
+        r.err.contains("warning: \"baumer CLONE\" names 2 cameras, ids \"left\" and "
+                       "\"right\": only one of them can be opened"))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(
+        "warning: \"baumer HAS BLANK\" cannot be opened by name: its serial number has a blank"))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("FINE"));
 }

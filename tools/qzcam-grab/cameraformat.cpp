@@ -1,43 +1,17 @@
 #include "cameraformat.h"
 
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
+#include "sdkdevices.h"
 
 namespace {
 
 using BGAPI2::Exceptions::IException;
 
-BGAPI2::Device* openDeviceIn(BGAPI2::DeviceList* devices, const QString& serial) {
-    for (auto& entry : *devices) {
-        BGAPI2::Device* device = entry.second;
-        if (QString::fromUtf8(device->GetSerialNumber().get()) == serial && device->IsOpen()) {
-            return device;
-        }
-    }
-    return nullptr;
-}
-
-// The device with this serial number that the plug-in opened, from the lists
-// as the plug-in last refreshed them (nothing is refreshed here).
+// The device with this serial number that the plug-in opened.
 BGAPI2::Device* findOpenDevice(const QString& serial) {
-    BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
-    if (systems == nullptr) {
-        return nullptr;
-    }
-    for (auto& system : *systems) {
-        if (!system.second->IsOpen())
-            continue;
-        BGAPI2::InterfaceList* interfaces = system.second->GetInterfaces();
-        if (interfaces == nullptr)
-            continue;
-        for (auto& iface : *interfaces) {
-            if (!iface.second->IsOpen())
-                continue;
-            BGAPI2::DeviceList* devices = iface.second->GetDevices();
-            if (BGAPI2::Device* device = devices ? openDeviceIn(devices, serial) : nullptr)
-                return device;
-        }
-    }
-    return nullptr;
+    return findListedDevice([&serial](BGAPI2::Device* device) {
+        return QString::fromUtf8(device->GetSerialNumber().get()) == serial && device->IsOpen();
+    });
 }
 
 void setByKind(BGAPI2::Node* node, const QString& value, bool* ok) {

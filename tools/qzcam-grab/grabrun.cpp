@@ -10,6 +10,7 @@
 
 #include "cameraformat.h"
 #include "grabhost.h"
+#include "sdkdevices.h"
 
 namespace {
 
@@ -47,6 +48,9 @@ int listCameras(const Plugin& plugin) {
     CameraHandle handle{plugin, plugin.create(&option, &host)};
     for (const QString& name : handle.camera->IEnumAvailableCameras()) {
         QTextStream(stdout) << name << "\n";
+    }
+    for (const QString& warning : nameWarnings(listedDevices())) {
+        err() << warning << "\n";
     }
     return kExitOk;
 }

@@ -12,6 +12,7 @@ enum GrabExit {
     kExitStart = 4,
     kExitTimeout = 5,
     kExitSave = 6,
+    kExitConfig = 7,         // SIMCAM_CONFIG names a file that cannot be used
     kExitInterrupted = 130,  // SIGINT or SIGTERM: stopped, closed, summary printed
 };
 

@@ -7,8 +7,10 @@
 #include "grabrun.h"
 #include "options.h"
 #include "plugin.h"
+#include "simcam/simcam.h"
 
 #include <csignal>
+#include <string>
 
 namespace {
 
@@ -42,6 +44,14 @@ int main(int argc, char** argv) {
     }
     if (helpShown) {
         return kExitOk;
+    }
+    // The SDK would present no simulated cameras at all: say why and stop.
+    std::string configError;
+    simcam::topologyFromEnvironment(&configError);
+    if (!configError.empty()) {
+        QTextStream(stderr) << "error: SIMCAM_CONFIG: " << QString::fromStdString(configError)
+                            << "\n";
+        return kExitConfig;
     }
     // Ctrl-C and kill end the grab cleanly: a camera left streaming goes on
     // sending to a port nobody reads.
