@@ -1,6 +1,7 @@
 // qzcam-grab: checks a camera through the qzCam_160d plug-in, as a host does.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTextStream>
 
@@ -23,6 +24,16 @@ void printPluginMessage(QtMsgType, const QMessageLogContext&, const QString& tex
     QTextStream(stderr) << "plug-in: " << text << "\n";
 }
 
+// Beside the tool in a build tree; in the plug-in directory once installed.
+QString defaultPluginPath() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString beside = here.filePath(QZCAM_DEFAULT_PLUGIN);
+    const QString installed =
+        here.filePath(QString("../%1/%2").arg(QZCAM_INSTALLED_PLUGIN_DIR, QZCAM_DEFAULT_PLUGIN));
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside
+                                                                       : QDir::cleanPath(installed);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,8 +43,7 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules("*.debug=false");
     qInstallMessageHandler(printPluginMessage);
 
-    const QString defaultPlugin =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QZCAM_DEFAULT_PLUGIN);
+    const QString defaultPlugin = defaultPluginPath();
     GrabOptions options;
     QString error;
     bool helpShown = false;
