@@ -1,26 +1,5 @@
 #include "grabhost.h"
 
-#include <algorithm>
-
-namespace {
-
-// Deep monochrome samples (16-bit little-endian containers) as 8-bit grey.
-QImage narrowed(const uchar* data, int width, int height, int depth) {
-    QImage image(width, height, QImage::Format_Grayscale8);
-    const int shift = depth > 8 ? depth - 8 : 0;
-    for (int y = 0; y < height; ++y) {
-        const uchar* row = data + static_cast<std::size_t>(y) * width * 2;
-        uchar* out = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            const int sample = row[2 * x] | (row[2 * x + 1] << 8);
-            out[x] = static_cast<uchar>(std::min(255, sample >> shift));
-        }
-    }
-    return image;
-}
-
-}  // namespace
-
 int GrabHost::OnFrameReady(ICameraObject* camera) {
     const std::uint32_t id = camera->m_nFrameId;
     QImage copy;
@@ -40,7 +19,7 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
     }
     if (save) {
         // The pixels are only valid during this call: copy them now.
-        copy = copyFrame(camera);
+        copy = copyFrame(camera, m_layout, m_depth);
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -50,26 +29,6 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
     }
     m_cv.notify_all();
     return 0;
-}
-
-QImage GrabHost::copyFrame(const ICameraObject* camera) const {
-    const int width = camera->m_nWidth;
-    const int height = camera->m_nHeight;
-    const uchar* data = camera->m_pImageData;
-    if (data == nullptr || width <= 0 || height <= 0) {
-        return QImage();
-    }
-    switch (m_layout) {
-        case FrameLayout::Gray8:
-            return QImage(data, width, height, width, QImage::Format_Grayscale8).copy();
-        case FrameLayout::Gray16:
-            return narrowed(data, width, height, m_depth);
-        case FrameLayout::Rgb8:
-            return QImage(data, width, height, width * 3, QImage::Format_RGB888).copy();
-        case FrameLayout::Bgr8:
-            break;
-    }
-    return QImage(data, width, height, width * 3, QImage::Format_BGR888).copy();
 }
 
 GrabHost::Stats GrabHost::stats() {

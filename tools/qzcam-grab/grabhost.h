@@ -11,9 +11,7 @@
 #include <mutex>
 
 #include "cameraobject.h"
-
-// How the frames of this camera lie in memory when they reach the host.
-enum class FrameLayout { Gray8, Gray16, Rgb8, Bgr8 };
+#include "frameimage.h"
 
 // The host side of the grab: counts frames and gaps in their ids, and keeps a
 // copy of every n-th frame for the main thread to write.
@@ -47,8 +45,6 @@ public:
     bool takeSaved(Saved* saved);
 
 private:
-    QImage copyFrame(const ICameraObject* camera) const;
-
     FrameLayout m_layout = FrameLayout::Bgr8;
     int m_depth = 8;
     const int m_saveEvery;

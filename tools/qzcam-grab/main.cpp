@@ -31,7 +31,7 @@ QString defaultPluginPath() {
     const QString installed =
         here.filePath(QString("../%1/%2").arg(QZCAM_INSTALLED_PLUGIN_DIR, QZCAM_DEFAULT_PLUGIN));
     return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside
-                                                                       : QDir::cleanPath(installed);
+                                                                      : QDir::cleanPath(installed);
 }
 
 }  // namespace

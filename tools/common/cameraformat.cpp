@@ -89,20 +89,3 @@ bool setCameraFeature(const QString& serial, const QString& assignment, QString*
         return false;
     }
 }
-
-FrameLayout frameLayoutOf(const QString& pixelFormat, int* depth) {
-    *depth = 8;
-    if (pixelFormat == "Mono8") {
-        return FrameLayout::Gray8;
-    }
-    if (pixelFormat.startsWith("Mono")) {
-        bool ok = false;
-        const int bits = pixelFormat.mid(4).toInt(&ok);
-        *depth = ok ? bits : 16;
-        return FrameLayout::Gray16;
-    }
-    if (pixelFormat.startsWith("RGB8")) {
-        return FrameLayout::Rgb8;
-    }
-    return FrameLayout::Bgr8;
-}

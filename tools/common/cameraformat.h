@@ -3,7 +3,6 @@
 #include <QString>
 
 #include "bgapi2_genicam/bgapi2_def.h"
-#include "grabhost.h"
 
 // The pixel format a camera delivers, read through the camera SDK from the
 // device the plug-in opened; empty when it cannot be read.
@@ -16,7 +15,3 @@ bool cameraStreamStatistics(const QString& serial, BGAPI2::StreamStatistics* sta
 // Writes NAME=VALUE to a feature of the open camera, as its kind wants;
 // false with a message when it cannot.
 bool setCameraFeature(const QString& serial, const QString& assignment, QString* error);
-
-// How frames of that format reach the host: monochrome and RGB8 as they lie
-// in the camera's buffer, everything else converted to BGR8.
-FrameLayout frameLayoutOf(const QString& pixelFormat, int* depth);
