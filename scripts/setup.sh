@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config binutils
-  qtbase5-dev
+  qtbase5-dev fonts-dejavu-core
   libopencv-core-dev libopencv-imgproc-dev
   libaravis-dev libusb-1.0-0-dev aravis-tools aravis-tools-cli iproute2 util-linux
   libgtest-dev libgmock-dev libbenchmark-dev

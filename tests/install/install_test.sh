@@ -30,7 +30,7 @@ c++ -std=c++17 "$here/host/sdk_user.cpp" -o "$work/sdk" $(pkg-config --cflags --
 
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 contents=$(dpkg-deb -c "$work"/deb/qzcam_*.deb)
-for file in qzcam/libqzCam_160d.so libbgapi2_genicam.so bin/qzcam-grab cmake/qzcam/qzcamConfig.cmake \
+for file in qzcam/libqzCam_160d.so libbgapi2_genicam.so bin/qzcam-grab bin/qzcam-view cmake/qzcam/qzcamConfig.cmake \
   pkgconfig/bgapi2_genicam.pc include/qzcam/cameraobject.h; do
   grep -q "$file" <<<"$contents" || { echo "the .deb lacks $file"; exit 1; }
 done

@@ -89,3 +89,22 @@ bool setCameraFeature(const QString& serial, const QString& assignment, QString*
         return false;
     }
 }
+
+bool cameraExposureRange(const QString& serial, ExposureRange* range) {
+    try {
+        BGAPI2::Device* device = findOpenDevice(serial);
+        if (device == nullptr) {
+            return false;
+        }
+        for (const char* name : {"ExposureTime", "ExposureTimeAbs"}) {
+            if (device->GetRemoteNodeList()->GetNodePresent(name)) {
+                BGAPI2::Node* node = device->GetRemoteNode(name);
+                *range = {node->GetDoubleMin(), node->GetDoubleMax(), node->GetDouble()};
+                return true;
+            }
+        }
+    } catch (IException&) {
+        // No readable exposure: the host leaves it alone.
+    }
+    return false;
+}

@@ -15,3 +15,13 @@ bool cameraStreamStatistics(const QString& serial, BGAPI2::StreamStatistics* sta
 // Writes NAME=VALUE to a feature of the open camera, as its kind wants;
 // false with a message when it cannot.
 bool setCameraFeature(const QString& serial, const QString& assignment, QString* error);
+
+struct ExposureRange {
+    double min = 0;
+    double max = 0;
+    double value = 0;
+};
+
+// The exposure feature of the open camera ("ExposureTime", else
+// "ExposureTimeAbs"); false when it has none.
+bool cameraExposureRange(const QString& serial, ExposureRange* range);

@@ -1,6 +1,17 @@
 #include "plugin.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+
+QString defaultPluginPath() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString beside = here.filePath(QZCAM_DEFAULT_PLUGIN);
+    const QString installed =
+        here.filePath(QString("../%1/%2").arg(QZCAM_INSTALLED_PLUGIN_DIR, QZCAM_DEFAULT_PLUGIN));
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside
+                                                                      : QDir::cleanPath(installed);
+}
 
 bool Plugin::load(const QString& path, QString* error) {
     if (!QFileInfo::exists(path)) {

@@ -5,6 +5,10 @@
 
 #include "cameraobject.h"
 
+// The plug-in a tool loads unless told otherwise: beside it in a build tree,
+// in the plug-in directory once installed.
+QString defaultPluginPath();
+
 // The plug-in file, loaded the way a host loads it: by path, then the two
 // entry points by name.
 class Plugin {

@@ -7,11 +7,7 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
     std::uint64_t count = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_haveId && id > m_lastId + 1) {
-            m_stats.lost += id - m_lastId - 1;
-        }
-        m_haveId = true;
-        m_lastId = id;
+        m_stats.lost += m_gaps.missingBefore(id);
         save = m_saving && m_stats.frames % static_cast<std::uint64_t>(m_saveEvery) == 0;
         count = m_stats.frames++;
         m_stats.width = camera->m_nWidth;

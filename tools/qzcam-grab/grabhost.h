@@ -52,7 +52,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     Stats m_stats;
-    bool m_haveId = false;
-    std::uint32_t m_lastId = 0;
+    FrameIdGaps m_gaps;
     std::deque<Saved> m_saved;
 };

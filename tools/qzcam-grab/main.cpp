@@ -1,7 +1,5 @@
 // qzcam-grab: checks a camera through the qzCam_160d plug-in, as a host does.
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTextStream>
 
@@ -22,16 +20,6 @@ void onSignal(int) {
 // The plug-in's own log lines, marked as such on stderr.
 void printPluginMessage(QtMsgType, const QMessageLogContext&, const QString& text) {
     QTextStream(stderr) << "plug-in: " << text << "\n";
-}
-
-// Beside the tool in a build tree; in the plug-in directory once installed.
-QString defaultPluginPath() {
-    const QDir here(QCoreApplication::applicationDirPath());
-    const QString beside = here.filePath(QZCAM_DEFAULT_PLUGIN);
-    const QString installed =
-        here.filePath(QString("../%1/%2").arg(QZCAM_INSTALLED_PLUGIN_DIR, QZCAM_DEFAULT_PLUGIN));
-    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside
-                                                                      : QDir::cleanPath(installed);
 }
 
 }  // namespace
