@@ -37,6 +37,11 @@ protected:
         ASSERT_TRUE(s_plugin.load(QZCAM_PLUGIN_PATH, &error)) << error.toStdString();
     }
 
+    static void TearDownTestSuite() {
+        delete s_app;
+        s_app = nullptr;
+    }
+
     void SetUp() override {
         simcam::reset();
         window = std::make_unique<ViewerWindow>(s_plugin);
