@@ -110,7 +110,7 @@ private:
                          const char* message, const char* qualifiedName,
                          const QMessageLogContext& context);
     void* framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source, BGAPI2::Image** converted);
-    void reportNoImageProcessor(BGAPI2::Buffer* buffer);
+    void reportNoImageProcessor(const BGAPI2::String& format);
     StreamHealth::Clock::duration callHost(BGAPI2::Buffer* buffer, void* pixels);
 
     void abandonOpening() noexcept;

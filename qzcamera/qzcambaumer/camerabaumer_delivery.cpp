@@ -13,14 +13,9 @@ namespace {
 
 thread_local FrameInFlight* t_frame = nullptr;
 
-bool startsWith4(const BGAPI2::String& name, const char* prefix) {
-    return std::strncmp(name.get(), prefix, 4) == 0;
-}
-
 // Frames the host takes as they lie in the buffer; all others become BGR8.
-bool isPassThrough(BGAPI2::Buffer* buffer) {
-    return buffer->GetPixelFormat() == "Mono8" || startsWith4(buffer->GetPixelFormat(), "Mono") ||
-           startsWith4(buffer->GetPixelFormat(), "RGB8");
+bool isPassThrough(const BGAPI2::String& format) {
+    return std::strncmp(format.get(), "Mono", 4) == 0 || std::strncmp(format.get(), "RGB8", 4) == 0;
 }
 
 // Forgets the image before releasing it: a release that fails is not tried
@@ -81,16 +76,16 @@ StreamHealth::Clock::duration CCameraBaumer::callHost(BGAPI2::Buffer* buffer, vo
 // Null when the frame cannot be converted.
 void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
                                  BGAPI2::Image** converted) {
-    if (isPassThrough(buffer)) {
+    const BGAPI2::String format = buffer->GetPixelFormat();
+    if (isPassThrough(format)) {
         return buffer->GetMemPtr();
     }
     if (m_pImageProcessor == nullptr) {
-        reportNoImageProcessor(buffer);
+        reportNoImageProcessor(format);
         return nullptr;
     }
     const BGAPI2::bo_uint64 size = buffer->GetMemSize();
     void* memory = buffer->GetMemPtr();
-    const BGAPI2::String format = buffer->GetPixelFormat();
     const auto height = static_cast<BGAPI2::bo_uint>(buffer->GetHeight());
     const auto width = static_cast<BGAPI2::bo_uint>(buffer->GetWidth());
     *source = m_pImageProcessor->CreateImage(width, height, format, memory, size);
@@ -99,14 +94,14 @@ void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
 }
 
 // Once per opening: without an image processor only pass-through frames flow.
-void CCameraBaumer::reportNoImageProcessor(BGAPI2::Buffer* buffer) {
+void CCameraBaumer::reportNoImageProcessor(const BGAPI2::String& format) {
     if (m_bNoProcessorReported.exchange(true)) {
         return;
     }
     qCritical() << QString(
                        "Baumer camera(%1): no image processor, frames in %2 are not "
                        "delivered.")
-                       .arg(m_strSerial, QString::fromUtf8(buffer->GetPixelFormat().get()))
+                       .arg(m_strSerial, QString::fromUtf8(format.get()))
                 << " - "
                 << "CCameraBaumer::BufferReady";
 }
