@@ -105,44 +105,48 @@ void JsonFields::flag(const char* key, bool* out) {
     *out = value.toBool();
 }
 
-void JsonFields::texts(const char* key, std::vector<std::string>* out) {
-    if (!present(key)) {
-        return;
-    }
-    const QJsonValue value = m_object.value(key);
-    const QJsonArray items = value.toArray();
-    std::vector<std::string> result;
-    for (const QJsonValue& item : items) {
-        if (!item.isString() || item.toString().isEmpty()) {
-            break;
-        }
-        result.push_back(item.toString().toStdString());
-    }
-    if (!value.isArray() || result.size() != static_cast<std::size_t>(items.size())) {
-        fail(quoted(key) + " must be an array of non-empty strings");
-        return;
-    }
-    *out = result;
-}
-
-std::vector<QJsonObject> JsonFields::objects(const char* key) {
-    std::vector<QJsonObject> result;
+// The items under key when it is an array of items that take() accepts.
+template <typename Item, typename Take>
+std::vector<Item> JsonFields::arrayOf(const char* key, const char* what, Take take) {
+    std::vector<Item> result;
     if (!present(key)) {
         return result;
     }
     const QJsonValue value = m_object.value(key);
     const QJsonArray items = value.toArray();
     for (const QJsonValue& item : items) {
-        if (!item.isObject()) {
+        Item taken;
+        if (!take(item, &taken)) {
             break;
         }
-        result.push_back(item.toObject());
+        result.push_back(taken);
     }
     if (!value.isArray() || result.size() != static_cast<std::size_t>(items.size())) {
-        fail(quoted(key) + " must be an array of objects");
+        fail(quoted(key) + " must be an array of " + what);
         result.clear();
     }
     return result;
+}
+
+void JsonFields::texts(const char* key, std::vector<std::string>* out) {
+    if (!present(key)) {
+        return;
+    }
+    std::vector<std::string> result = arrayOf<std::string>(
+        key, "non-empty strings", [](const QJsonValue& item, std::string* text) {
+            *text = item.toString().toStdString();
+            return item.isString() && !text->empty();
+        });
+    if (ok()) {
+        *out = std::move(result);
+    }
+}
+
+std::vector<QJsonObject> JsonFields::objects(const char* key) {
+    return arrayOf<QJsonObject>(key, "objects", [](const QJsonValue& item, QJsonObject* object) {
+        *object = item.toObject();
+        return item.isObject();
+    });
 }
 
 }  // namespace simcam

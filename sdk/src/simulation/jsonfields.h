@@ -35,6 +35,8 @@ public:
 
 private:
     bool present(const char* key) const { return ok() && m_object.contains(key); }
+    template <typename Item, typename Take>
+    std::vector<Item> arrayOf(const char* key, const char* what, Take take);
 
     QJsonObject m_object;
     std::string m_where;
