@@ -41,6 +41,8 @@ ViewerWindow::ViewerWindow(const Plugin& plugin, QWidget* parent)
     connectWidgets();
     m_paintTimer.setInterval(30);
     m_paintTimer.start();
+    m_statusTimer.setInterval(250);  // the counts walk the SDK's lists
+    m_statusTimer.start();
     m_since.start();
     refreshCameras();
     updateControls();
@@ -48,6 +50,7 @@ ViewerWindow::ViewerWindow(const Plugin& plugin, QWidget* parent)
 
 ViewerWindow::~ViewerWindow() {
     m_paintTimer.stop();
+    m_statusTimer.stop();
     if (m_camera != nullptr) {
         closeCamera();
         m_plugin.destroy(m_camera);
@@ -125,10 +128,8 @@ void ViewerWindow::connectWidgets() {
     });
     connect(m_exposure, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
             [this](double value) { applyExposure(value); });
-    connect(&m_paintTimer, &QTimer::timeout, this, [this] {
-        showNewestFrame();
-        updateStatus();
-    });
+    connect(&m_paintTimer, &QTimer::timeout, this, [this] { showNewestFrame(); });
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] { updateStatus(); });
 }
 
 void ViewerWindow::refreshCameras() {
@@ -262,6 +263,7 @@ void ViewerWindow::updateControls() {
 
 void ViewerWindow::closeEvent(QCloseEvent* event) {
     m_paintTimer.stop();
+    m_statusTimer.stop();
     closeCamera();
     event->accept();
 }

@@ -54,6 +54,7 @@ private:
     bool m_open = false;
     bool m_grabbing = false;
     QTimer m_paintTimer;
+    QTimer m_statusTimer;
     QElapsedTimer m_since;
     std::uint64_t m_framesAtLastStatus = 0;
     double m_fps = 0;
