@@ -1,5 +1,6 @@
 #include "deliverythread.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -10,6 +11,7 @@ namespace BGAPI2 {
 namespace Backend {
 
 struct DeliveryJob {
+    const DeliveryThread* owner = nullptr;
     std::function<void()> body;
     std::mutex mutex;
     std::condition_variable cv;
@@ -18,6 +20,11 @@ struct DeliveryJob {
     void wait() {
         std::unique_lock<std::mutex> lock(mutex);
         cv.wait(lock, [&] { return done; });
+    }
+
+    bool isDone() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return done;
     }
 };
 
@@ -128,23 +135,39 @@ void DeliveryThread::launch(Lock& lock, std::function<void(std::uint64_t)> body)
     finish(lock);
     const std::uint64_t generation = ++m_generation;
     auto job = std::make_shared<DeliveryJob>();
+    job->owner = this;
     job->body = [body = std::move(body), generation] { body(generation); };
     pool().run(job);
-    m_job = std::move(job);
+    m_jobs.push_back(std::move(job));
 }
 
+// Jobs stay recorded while they are waited for: a second thread that
+// finishes meanwhile waits for them too, and a job still knows it is this
+// stream's. A job restarted from inside its own handler leaves the old one
+// running on this thread; the next finish from elsewhere waits for both.
 void DeliveryThread::finish(Lock& lock) {
-    if (!m_job || onThread()) {
-        return;
+    for (;;) {
+        std::shared_ptr<DeliveryJob> finishing;
+        for (const auto& job : m_jobs) {
+            if (job.get() != t_running && !job->isDone()) {
+                finishing = job;
+                break;
+            }
+        }
+        if (!finishing) {
+            break;
+        }
+        lock.unlock();
+        finishing->wait();
+        lock.lock();
     }
-    std::shared_ptr<DeliveryJob> finishing = std::move(m_job);
-    lock.unlock();
-    finishing->wait();
-    lock.lock();
+    m_jobs.erase(
+        std::remove_if(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->isDone(); }),
+        m_jobs.end());
 }
 
 bool DeliveryThread::onThread() const {
-    return m_job && t_running == m_job.get();
+    return t_running != nullptr && t_running->owner == this;
 }
 
 }  // namespace Backend

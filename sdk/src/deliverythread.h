@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace BGAPI2 {
 namespace Backend {
@@ -27,7 +28,7 @@ public:
     void launch(Lock& lock, std::function<void(std::uint64_t)> body);
     // Ends the current generation; no handler call may start after this.
     void end() { ++m_generation; }
-    // Waits for the job of an ended generation, unless called from it.
+    // Waits for the jobs of ended generations, all but the caller's own.
     void finish(Lock& lock);
 
     bool live(std::uint64_t generation) const { return generation == m_generation; }
@@ -35,7 +36,7 @@ public:
     bool onThread() const;
 
 private:
-    std::shared_ptr<DeliveryJob> m_job;
+    std::vector<std::shared_ptr<DeliveryJob>> m_jobs;  // not yet seen done
     std::uint64_t m_generation = 0;
 };
 

@@ -147,3 +147,70 @@ TEST_F(StreamTest, RestartsUseTheSameDeliveryThread) {
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(threads.size(), 1u);
 }
+
+// The handler closes its stream and takes its own buffer out while another
+// thread is already waiting in StopAcquisition for that handler: neither may
+// wait for the other.
+TEST_F(StreamTest, HandlerThatClosesWhileAnotherThreadStopsDoesNotWaitForItself) {
+    prepare(fastCamera());
+    std::promise<void> entered;
+    std::promise<void> stopping;
+    std::shared_future<void> stopStarted = stopping.get_future().share();
+    std::atomic<bool> once{false};
+    std::atomic<bool> handlerDone{false};
+    action = [&](BGAPI2::Buffer* buffer) {
+        if (once.exchange(true)) {
+            buffer->QueueBuffer();
+            return;
+        }
+        entered.set_value();
+        stopStarted.wait();
+        // Give the stopping thread time to reach its wait for this handler.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stream->Close();
+        stream->GetBufferList()->Remove(buffer);
+        handlerDone = true;
+    };
+    start();
+    entered.get_future().wait();
+    auto stopper = std::async(std::launch::async, [&] {
+        stopping.set_value();
+        stream->StopAcquisition();
+        EXPECT_TRUE(handlerDone.load()) << "StopAcquisition returned before the handler";
+    });
+    ASSERT_EQ(stopper.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "stop and the closing handler wait for each other";
+    EXPECT_FALSE(stream->IsOpen());
+    EXPECT_EQ(stream->GetBufferList()->size(), 7u);
+}
+
+// Two threads stopping at once both return only once the running handler has.
+TEST_F(StreamTest, EveryConcurrentStopWaitsForTheRunningHandler) {
+    prepare(fastCamera());
+    std::promise<void> entered;
+    std::atomic<bool> release{false};
+    std::atomic<bool> handlerDone{false};
+    std::atomic<bool> once{false};
+    action = [&](BGAPI2::Buffer* buffer) {
+        if (!once.exchange(true)) {
+            entered.set_value();
+            while (!release.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            handlerDone = true;
+        }
+        buffer->QueueBuffer();
+    };
+    start();
+    entered.get_future().wait();
+    auto stop = [&] {
+        stream->StopAcquisition();
+        EXPECT_TRUE(handlerDone.load()) << "a stop returned while the handler ran";
+    };
+    auto first = std::async(std::launch::async, stop);
+    auto second = std::async(std::launch::async, stop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    release = true;
+    EXPECT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
