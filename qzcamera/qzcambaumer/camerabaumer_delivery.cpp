@@ -50,16 +50,26 @@ void bufferReadyCallback(void* context, BGAPI2::Buffer* buffer) {
     }
 }
 
-// Fills the frame fields and calls the host; what the host throws ends here.
-StreamHealth::Clock::duration CCameraBaumer::callHost(BGAPI2::Buffer* buffer, void* pixels) {
-    m_pImageData = static_cast<unsigned char*>(pixels);
-    m_nWidth = static_cast<int>(buffer->GetWidth());
-    m_nHeight = static_cast<int>(buffer->GetHeight());
-    m_nFrameStatus = 0;
-    // In frame-limit mode the limit counts frames since the start, whatever
-    // number the camera gives them.
-    m_nFrameId = m_bCountFrames.load() ? ++m_nFramesSinceStart
-                                       : static_cast<std::uint32_t>(buffer->GetFrameID());
+// Fills the frame fields and calls the host, unless a stop or close has
+// begun; what the host throws ends here. False when the host was not called.
+bool CCameraBaumer::callHost(BGAPI2::Buffer* buffer, void* pixels,
+                             StreamHealth::Clock::duration* spent) {
+    const auto width = static_cast<int>(buffer->GetWidth());
+    const auto height = static_cast<int>(buffer->GetHeight());
+    const auto frameId = static_cast<std::uint32_t>(buffer->GetFrameID());
+    {
+        MutexLock lock(m_stateMutex);
+        if (m_state != DriverState::Grabbing) {
+            return false;
+        }
+        m_pImageData = static_cast<unsigned char*>(pixels);
+        m_nWidth = width;
+        m_nHeight = height;
+        m_nFrameStatus = 0;
+        // In frame-limit mode the limit counts frames since the start,
+        // whatever number the camera gives them.
+        m_nFrameId = m_bCountFrames ? ++m_nFramesSinceStart : frameId;
+    }
     const auto before = StreamHealth::Clock::now();
     try {
         m_pCallback->OnFrameReady(this);
@@ -69,7 +79,8 @@ StreamHealth::Clock::duration CCameraBaumer::callHost(BGAPI2::Buffer* buffer, vo
     } catch (...) {
         reportUnexpected("BufferReady", "host frame callback threw");
     }
-    return StreamHealth::Clock::now() - before;
+    *spent = StreamHealth::Clock::now() - before;
+    return true;
 }
 
 // The pixels the host gets: the buffer's own, or a BGR8 image made from them.
@@ -101,7 +112,7 @@ void CCameraBaumer::reportNoImageProcessor(const BGAPI2::String& format) {
     qCritical() << QString(
                        "Baumer camera(%1): no image processor, frames in %2 are not "
                        "delivered.")
-                       .arg(m_strSerial, QString::fromUtf8(format.get()))
+                       .arg(serial(), QString::fromUtf8(format.get()))
                 << " - "
                 << "CCameraBaumer::BufferReady";
 }
@@ -118,8 +129,7 @@ void CCameraBaumer::BufferReady(BGAPI2::Buffer* buffer) {
     StreamHealth::Clock::duration callbackTime{};
     try {
         if (void* pixels = framePixels(buffer, &source, &converted)) {
-            callbackTime = callHost(buffer, pixels);
-            delivered = true;
+            delivered = callHost(buffer, pixels, &callbackTime);
         }
     } catch (IException& ex) {
         REPORT_SDK_EXCEPTION(ex, "BufferReady");
@@ -156,7 +166,7 @@ void CCameraBaumer::reviewStreamHealth(BGAPI2::Buffer* buffer,
         }
         const QString warning = m_health.review(stream, stream->GetStatistics(), now);
         if (!warning.isEmpty()) {
-            qWarning() << QString("Baumer camera(%1) stream:").arg(m_strSerial) << warning << " - "
+            qWarning() << QString("Baumer camera(%1) stream:").arg(serial()) << warning << " - "
                        << "CCameraBaumer::BufferReady";
         }
     } catch (IException& ex) {

@@ -1,11 +1,7 @@
 // Loss and return of the open camera, on the SDK's device event thread.
 #include <QDebug>
 
-#include <chrono>
-#include <thread>
-
 #include "camerabaumer.h"
-#include "hostboundary.h"
 
 using BGAPI2::Exceptions::IException;
 
@@ -24,6 +20,8 @@ void CCameraBaumer::watchDevice(BGAPI2::Device* device) {
     }
 }
 
+// Waits for a running state handler: callers set the Closing state first, so
+// that a handler waiting for the turn gives up instead.
 void CCameraBaumer::unwatchDevice() {
     if (m_pWatched == nullptr) {
         return;
@@ -36,75 +34,101 @@ void CCameraBaumer::unwatchDevice() {
     m_pWatched = nullptr;
 }
 
-void CCameraBaumer::DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
-    LifecycleLock lock(m_lifecycle, std::defer_lock);
-    while (!lock.try_lock()) {
-        if (m_nClosing.load() > 0) {
-            return;  // the camera is being given up
+// Waits for the turn unless the camera is being given up: whoever gives it up
+// waits for this handler to return.
+bool CCameraBaumer::takeTurnForEvent() {
+    MutexLock lock(m_stateMutex);
+    while (!m_turn.tryTake(m_stateMutex)) {
+        if (givingUp()) {
+            return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        m_turn.waitForChange(m_stateMutex);
     }
-    if (m_nClosing.load() > 0 || device != m_pWatched) {
+    if (givingUp()) {
+        m_turn.give(m_stateMutex);
+        return false;
+    }
+    return true;
+}
+
+void CCameraBaumer::DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
+    if (!takeTurnForEvent()) {
         return;
     }
-    if (state == BGAPI2::Events::DEVICE_STATE_LOST) {
-        onDeviceLost();
-    } else if (state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
-        onDeviceBack();
+    try {
+        if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_LOST) {
+            onDeviceLost();
+        } else if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
+            onDeviceBack();
+        }
+    } catch (...) {
+        giveTurn();
+        throw;
     }
+    giveTurn();
 }
 
 // What the host set stays as it was; the streams and the device go, so that
 // nothing waits on a camera that does not answer.
 void CCameraBaumer::onDeviceLost() {
-    if (m_bLost) {
-        return;
+    {
+        MutexLock lock(m_stateMutex);
+        if (m_state == DriverState::Lost) {
+            return;
+        }
+        settle(DriverState::Lost);
     }
-    m_bLost = true;
     qCritical() << QString(
                        "Baumer camera(%1) lost: it no longer answers, frames stop until it "
                        "is back.")
-                       .arg(m_strSerial)
+                       .arg(serial())
                 << " - "
                 << "CCameraBaumer::DeviceStateChanged";
-    if (m_pDevice != nullptr) {
-        clearDeviceDataStream(m_pDevice);
-        closeDevice(m_pDevice);
-        m_pDevice = nullptr;
+    if (BGAPI2::Device* device = takeDevice()) {
+        clearDeviceDataStream(device);
+        closeDevice(device);
     }
 }
 
 // Seen again: open it as the host did, then put back the exposure and the
 // mode the host last set, grabbing again if the host was grabbing.
 void CCameraBaumer::onDeviceBack() {
-    if (!m_bLost) {
+    if (state() != DriverState::Lost) {
         return;
     }
-    BGAPI2::Device* device = nullptr;
-    walkDeviceLists([this, &device](BGAPI2::DeviceList* devices) {
-        device = openDeviceBySerialNumber(devices, m_strSerial);
-        return device != nullptr;
-    });
+    const QString camera = serial();
+    BGAPI2::Device* device = findAndOpen(camera);
     if (device == nullptr) {
-        qCritical()
-            << QString("Baumer camera(%1) is seen again but cannot be opened.").arg(m_strSerial)
-            << " - "
-            << "CCameraBaumer::DeviceStateChanged";
+        qCritical() << QString("Baumer camera(%1) is seen again but cannot be opened.").arg(camera)
+                    << " - "
+                    << "CCameraBaumer::DeviceStateChanged";
         return;
     }
-    m_pDevice = device;
-    m_bLost = false;
     m_health.reset();
     if (device != m_pWatched) {
         unwatchDevice();
         watchDevice(device);
     }
-    if (m_bExposureSet) {
-        applyExposure(m_nExposure);
+    {
+        MutexLock lock(m_deviceMutex);
+        m_pDevice = device;
+        if (m_bExposureSet) {
+            applyExposure(device, m_nExposure);
+        }
     }
-    const bool grabbing = m_bGrabbing && runModeSetup(m_nCurMode);
-    qWarning() << QString("Baumer camera(%1) is back%2.")
-                      .arg(m_strSerial, grabbing ? ", grabbing again" : "")
-               << " - "
-               << "CCameraBaumer::DeviceStateChanged";
+    bool wasGrabbing = false;
+    {
+        MutexLock lock(m_stateMutex);
+        wasGrabbing = m_bGrabbing;
+        settle(wasGrabbing ? DriverState::Grabbing : DriverState::Open);
+    }
+    const bool grabbing = wasGrabbing && runModeSetup(device, m_nCurMode);
+    {
+        MutexLock lock(m_stateMutex);
+        settle(grabbing ? DriverState::Grabbing : DriverState::Open);
+    }
+    qWarning()
+        << QString("Baumer camera(%1) is back%2.").arg(camera, grabbing ? ", grabbing again" : "")
+        << " - "
+        << "CCameraBaumer::DeviceStateChanged";
 }

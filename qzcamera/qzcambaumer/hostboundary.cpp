@@ -2,7 +2,24 @@
 
 #include <QDebug>
 
-#include "camerabaumer.h"
+#include <QString>
+
+using BGAPI2::Exceptions::IException;
+
+void reportSdkException(IException& exception, const char* operation,
+                        const QMessageLogContext& context) {
+    static const char* const kLabels[3] = {
+        "ExceptionType:     ", "ErrorDescription:  ", "in function:       "};
+    BGAPI2::String (IException::*const accessors[3])() = {
+        &IException::GetType, &IException::GetErrorDescription, &IException::GetFunctionName};
+    const QByteArray suffix = QByteArray(" - CCameraBaumer::") + operation;
+    for (int i = 0; i < 3; ++i) {
+        const BGAPI2::String text = (exception.*accessors[i])();
+        const QByteArray bytes = QString::fromUtf8(text.get()).toLocal8Bit();
+        QMessageLogger(context.file, context.line, context.function).critical()
+            << kLabels[i] << bytes.constData() << suffix.constData();
+    }
+}
 
 void reportUnexpected(const char* operation, const char* what) noexcept {
     try {

@@ -1,8 +1,36 @@
 #pragma once
 
+#include <QMessageLogContext>
+
 #include <exception>
 
 #include "bgapi2_genicam/bgapi2_exceptions.h"
+
+// Writes the three critical lines for a caught SDK failure, with the context
+// of the method that caught it.
+void reportSdkException(BGAPI2::Exceptions::IException& exception, const char* operation,
+                        const QMessageLogContext& context);
+
+#define SDK_REPORT_CONTEXT \
+    QMessageLogContext(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC, "default")
+
+#define REPORT_SDK_EXCEPTION(exception, operation) \
+    reportSdkException(exception, operation, SDK_REPORT_CONTEXT)
+
+// Runs the SDK calls of a driver step: an SDK failure is reported as three
+// lines with the step's context and gives the step's failure value.
+template <typename Result, typename Body>
+Result sdkStep(const char* operation, Result failed, const QMessageLogContext& context,
+               Body&& body) {
+    try {
+        return body();
+    } catch (BGAPI2::Exceptions::IException& ex) {
+        reportSdkException(ex, operation, context);
+    }
+    return failed;
+}
+
+#define SDK_STEP(operation, failed, ...) sdkStep(operation, failed, SDK_REPORT_CONTEXT, __VA_ARGS__)
 
 // Writes one critical line for a failure that is not the SDK's own (out of
 // memory, a thread that cannot start, a host callback that threw). Never

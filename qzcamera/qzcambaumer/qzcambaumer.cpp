@@ -12,6 +12,12 @@ QZCAM_EXPORT ICameraObject* Camera_Create(tagQZ_CAMERA_OPTION* option, IPoolCall
                          [option, callback] { return new CCameraBaumer(option, callback); });
 }
 
+// From inside the camera's own frame callback the deletion may be finished
+// by the thread that is changing the camera; the object must not be used
+// after this returns either way.
 QZCAM_EXPORT void Camera_Delete(ICameraObject* camera) {
-    delete camera;
+    if (camera == nullptr) {
+        return;
+    }
+    guardBoundary("Camera_Delete", [camera] { static_cast<CCameraBaumer*>(camera)->destroy(); });
 }

@@ -9,7 +9,8 @@ TEST_F(DriverTest, ReportIsThreeCriticalLinesWithTheCatchingContext) {
     ASSERT_EQ(lines.size(), 3u);
     expectReportOf("openSystem", "System::IsOpen");
     for (const auto& line : lines) {
-        EXPECT_NE(line.file.find("qzcamera/qzcambaumer/camerabaumer.cpp"), std::string::npos);
+        EXPECT_NE(line.file.find("qzcamera/qzcambaumer/camerabaumer_discovery.cpp"),
+                  std::string::npos);
         EXPECT_EQ(line.line, lines[0].line);
         EXPECT_EQ(line.function, "bool CCameraBaumer::openSystem(BGAPI2::System*)");
     }
