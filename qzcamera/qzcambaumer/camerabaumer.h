@@ -201,6 +201,8 @@ private:
     // Frame-limit mode numbers frames from its start.
     bool m_bCountFrames GUARDED_BY(m_stateMutex) = false;
     std::uint32_t m_nFramesSinceStart GUARDED_BY(m_stateMutex) = 0;
+    // Acquiring when the camera was lost: only then does its return restart it.
+    bool m_bGrabbingWhenLost GUARDED_BY(m_stateMutex) = false;
 
     BGAPI2::Device* m_pWatched GUARDED_BY(m_turn) = nullptr;  // has our state handler
     // The host's last exposure, applied again when the camera is back.

@@ -76,6 +76,7 @@ void CCameraBaumer::onDeviceLost() {
         if (m_state == DriverState::Lost) {
             return;
         }
+        m_bGrabbingWhenLost = m_state == DriverState::Grabbing;
         settle(DriverState::Lost);
     }
     qCritical() << QString(
@@ -119,7 +120,8 @@ void CCameraBaumer::onDeviceBack() {
     bool wasGrabbing = false;
     {
         MutexLock lock(m_stateMutex);
-        wasGrabbing = m_bGrabbing;
+        // m_bGrabbing alone may be left over from before a reopening.
+        wasGrabbing = m_bGrabbing && m_bGrabbingWhenLost;
         settle(wasGrabbing ? DriverState::Grabbing : DriverState::Open);
     }
     const bool grabbing = wasGrabbing && runModeSetup(device, m_nCurMode);

@@ -112,3 +112,75 @@ TEST_F(HostCallback, ThrowingCallbackIsReportedAndEveryBufferComesBack) {
               "Unexpected failure: host frame callback threw: host is broken - "
               "CCameraBaumer::BufferReady");
 }
+
+// A host thread stops, closes or deletes while the callback gives the camera
+// up: the callback waits until the host thread is inside its call.
+namespace {
+enum class HostGivesUp { Stop, Close, Delete };
+enum class CallbackGivesUp { Close, StopThenClose, Open };
+}  // namespace
+
+class HostAndCallbackGiveUp
+    : public HostCallback,
+      public ::testing::WithParamInterface<std::tuple<HostGivesUp, CallbackGivesUp>> {};
+
+TEST_P(HostAndCallbackGiveUp, BothReturnAndNoFrameFollows) {
+    const auto [hostCall, callbackCall] = GetParam();
+    CCameraBaumer* camera = opened("FAST");
+    std::promise<void> inCallback;
+    std::promise<void> hostCalling;
+    std::shared_future<void> hostIsCalling = hostCalling.get_future().share();
+    std::atomic<bool> once{true};
+    std::atomic<bool> callbackDone{false};
+    host.onFrame = [&](ICameraObject* object) {
+        if (!once.exchange(false)) {
+            return;
+        }
+        inCallback.set_value();
+        hostIsCalling.wait();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the host is waiting now
+        if (callbackCall == CallbackGivesUp::StopThenClose) {
+            object->IStopCamera();
+        }
+        if (callbackCall == CallbackGivesUp::Open) {
+            object->IOpenCamera();
+        } else {
+            object->ICloseCamera();
+        }
+        callbackDone = true;
+    };
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    inCallback.get_future().wait();
+    auto call = std::async(std::launch::async, [&] {
+        hostCalling.set_value();
+        if (hostCall == HostGivesUp::Stop) {
+            camera->IStopCamera();
+        } else if (hostCall == HostGivesUp::Close) {
+            camera->ICloseCamera();
+        } else {
+            camera->destroy();
+        }
+    });
+    ASSERT_EQ(call.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "the host call and the callback wait for each other";
+    EXPECT_TRUE(callbackDone.load()) << "the host call returned while its callback ran";
+    if (hostCall == HostGivesUp::Delete) {
+        objects.back().release();  // deleted through the host's call
+        objects.pop_back();
+    } else {
+        expectNoMoreFrames();
+        EXPECT_NE(camera->state(), DriverState::Grabbing);
+        if (hostCall == HostGivesUp::Stop || callbackCall == CallbackGivesUp::StopThenClose) {
+            EXPECT_FALSE(camera->m_bGrabbing);  // a close alone leaves it as it was
+        }
+    }
+    host.onFrame = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPair, HostAndCallbackGiveUp,
+                         ::testing::Combine(::testing::Values(HostGivesUp::Stop, HostGivesUp::Close,
+                                                              HostGivesUp::Delete),
+                                            ::testing::Values(CallbackGivesUp::Close,
+                                                              CallbackGivesUp::StopThenClose,
+                                                              CallbackGivesUp::Open)));
