@@ -41,4 +41,9 @@ cmake --build build-fuzz --target fuzz_topology fuzz_imageprocessor
 ./scripts/fuzz.sh topology -runs=20000 -seed=1
 ./scripts/fuzz.sh imageprocessor -runs=100000 -seed=1
 
+echo "== lock annotations of the SDK and the driver, checked by clang"
+CXX=clang++ cmake -S . -B build-clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZCAM_THREAD_SAFETY=ON \
+  -DQZCAM_BUILD_TESTS=OFF -DQZCAM_BUILD_BENCH=OFF >/dev/null
+cmake --build build-clang --target qzcambaumer_core bgapi2_genicam
+
 echo "== all tests passed"
