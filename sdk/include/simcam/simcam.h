@@ -124,6 +124,13 @@ BGAPI2_API void pulseLine(const std::string& cameraId);
 BGAPI2_API void unplug(const std::string& cameraId);
 BGAPI2_API void replug(const std::string& cameraId);
 
+// A camera slow to open: Device::Open waits from holdOpens until
+// releaseOpens. waitForHeldOpen blocks until an open is waiting (or the
+// time-out).
+BGAPI2_API void holdOpens(const std::string& cameraId);
+BGAPI2_API bool waitForHeldOpen(const std::string& cameraId, int timeoutMs = 5000);
+BGAPI2_API void releaseOpens(const std::string& cameraId);
+
 // Overrides for the next `count` frames of a camera (count < 0: every frame
 // until shaped again; count 0: shaping ends).
 struct FrameShape {

@@ -132,7 +132,28 @@ bool SimCamera::isOpen() {
     return m_open;
 }
 
+void SimCamera::holdOpens(bool hold) {
+    {
+        std::lock_guard<std::mutex> lock(m_openGateMutex);
+        m_opensHeld = hold;
+    }
+    m_openGateCv.notify_all();
+}
+
+bool SimCamera::waitForHeldOpen(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_openGateMutex);
+    return m_openGateCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [this] { return m_opensWaiting > 0; });
+}
+
 void SimCamera::open() {
+    {
+        std::unique_lock<std::mutex> gate(m_openGateMutex);
+        ++m_opensWaiting;
+        m_openGateCv.notify_all();
+        m_openGateCv.wait(gate, [this] { return !m_opensHeld; });
+        --m_opensWaiting;
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_open) {
         throw ResourceInUseException("device '" + m_config.id + "' is already open",

@@ -44,6 +44,9 @@ public:
     void unplug();
     void replug();
     void pulseLine();
+    // While held, Device::Open waits: a camera slow to answer.
+    void holdOpens(bool hold);
+    bool waitForHeldOpen(int timeoutMs);
     void shape(const simcam::FrameShape& shape);
     std::shared_ptr<SimStream> stream(int index);
     std::string featureValue(const std::string& feature);
@@ -80,6 +83,11 @@ private:
     std::map<std::string, std::shared_ptr<SimNode>> m_nodes;
     std::vector<std::shared_ptr<SimStream>> m_streams;
     std::shared_ptr<QueueSignal> m_signal;
+
+    std::mutex m_openGateMutex;
+    std::condition_variable m_openGateCv;
+    bool m_opensHeld = false;
+    int m_opensWaiting = 0;
 
     std::mutex m_mutex;
     bool m_open = false;

@@ -156,6 +156,23 @@ void replug(const std::string& cameraId) {
     }
 }
 
+void holdOpens(const std::string& cameraId) {
+    if (auto camera = findCamera(cameraId)) {
+        camera->holdOpens(true);
+    }
+}
+
+bool waitForHeldOpen(const std::string& cameraId, int timeoutMs) {
+    auto camera = findCamera(cameraId);
+    return camera && camera->waitForHeldOpen(timeoutMs);
+}
+
+void releaseOpens(const std::string& cameraId) {
+    if (auto camera = findCamera(cameraId)) {
+        camera->holdOpens(false);
+    }
+}
+
 void shapeNextFrames(const std::string& cameraId, const FrameShape& shape) {
     if (auto camera = findCamera(cameraId)) {
         camera->shape(shape);
