@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -110,6 +111,27 @@ TEST_F(GigE, KilledCameraIsReportedAndCloseIsQuick) {
     driver->ICloseCamera();
     driver.reset();
     EXPECT_LT(Clock::now() - before, std::chrono::seconds(1));
+}
+
+// The host gives up in the second before the loss is seen: nothing it calls
+// may wait on the dead camera for long.
+TEST_F(GigE, StopAndCloseJustAfterTheCameraDiedAreQuick) {
+    openAndStart(MODE_CONTINUOUS, 100);
+    ASSERT_TRUE(host.waitFrames(10));
+    camera.stop(SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto before = Clock::now();
+    driver->IStopCamera();
+    const auto stopTime = Clock::now() - before;
+    before = Clock::now();
+    driver->ICloseCamera();
+    driver.reset();
+    const auto closeTime = Clock::now() - before;
+    std::printf("stop %.2f s, close and delete %.2f s\n",
+                std::chrono::duration<double>(stopTime).count(),
+                std::chrono::duration<double>(closeTime).count());
+    EXPECT_LT(stopTime, std::chrono::seconds(1));
+    EXPECT_LT(closeTime, std::chrono::seconds(1));
 }
 
 TEST_F(GigE, RestartedCameraStreamsAgainInTheSameModeAndExposure) {

@@ -110,12 +110,15 @@ void GenDevice::close() {
     if (stream) {
         stream->close();
     }
+    // A camera that stopped answering before anyone noticed is given up as
+    // lost: releasing it here would wait out Aravis's retries.
+    const bool silent = !m_lost && isOpen() && lookAgain() == Presence::Silent;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_device == nullptr) {
         return;
     }
     disconnectLossSignal();
-    releaseAravisObject(m_device, m_lost);
+    releaseAravisObject(m_device, m_lost || silent);
     m_device = nullptr;
 }
 

@@ -121,13 +121,20 @@ void GenStream::stopLocked(Lock& lock) {
     }
 }
 
-// A camera left acquiring goes on sending to a port nobody reads.
+// A camera left acquiring goes on sending to a port nobody reads. One that
+// died before anyone noticed is asked briefly first, so that the stop does
+// not wait out Aravis's retries: it is reported lost instead.
 void GenStream::tellCameraToStop(Lock& lock) {
     auto device = m_device.lock();
     if (!device) {
         return;
     }
     lock.unlock();
+    if (!device->answers()) {
+        device->markLost();
+        lock.lock();
+        return;
+    }
     try {
         GError* error = nullptr;
         arv_device_execute_command(device->arvDevice(), "AcquisitionStop", &error);
