@@ -1,6 +1,7 @@
 #include "backend.h"
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "deviceevents.h"
+#include "listlock.h"
 #include "trace.h"
 
 namespace BGAPI2 {
@@ -55,6 +56,7 @@ DataStreamList* Device::GetDataStreams() {
     BGAPI2_TRACE("Device::GetDataStreams", m_backend->id());
     // Once prepared, the streams stay reachable after the device closed (a
     // camera that went away), so that a host can take its buffers back.
+    std::lock_guard<std::mutex> lock(Backend::listLock());
     if (!m_streams && !m_backend->isOpen()) {
         throw Exceptions::NotAvailableException("device is not open", "Device::GetDataStreams");
     }
@@ -62,6 +64,24 @@ DataStreamList* Device::GetDataStreams() {
         m_streams = std::make_unique<DataStreamList>(m_backend);
     }
     return m_streams.get();
+}
+
+StreamStatistics Device::GetStreamStatistics() {
+    BGAPI2_TRACE("Device::GetStreamStatistics", m_backend->id());
+    StreamStatistics sum;
+    std::lock_guard<std::mutex> lock(Backend::listLock());
+    if (!m_streams) {
+        return sum;
+    }
+    for (auto& entry : *m_streams) {
+        const StreamStatistics one = entry.second->GetStatistics();
+        sum.delivered += one.delivered;
+        sum.incomplete += one.incomplete;
+        sum.lost += one.lost;
+        sum.resentPackets += one.resentPackets;
+        sum.missingPackets += one.missingPackets;
+    }
+    return sum;
 }
 
 NodeMap* Device::GetRemoteNodeList() {

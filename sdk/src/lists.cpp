@@ -3,6 +3,7 @@
 #include "backend.h"
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "handlecache.h"
+#include "listlock.h"
 #include "trace.h"
 
 namespace BGAPI2 {
@@ -15,7 +16,9 @@ InterfaceList::~InterfaceList() = default;
 
 void InterfaceList::Refresh(bo_uint64 timeout) {
     BGAPI2_TRACE("InterfaceList::Refresh", m_system->id(), std::to_string(timeout));
-    m_cache->fill(m_entries, m_system->interfaces());
+    const auto interfaces = m_system->interfaces();
+    std::lock_guard<std::mutex> lock(Backend::listLock());
+    m_cache->fill(m_entries, interfaces);
 }
 
 DeviceList::DeviceList(std::shared_ptr<Backend::InterfaceBackend> iface)
@@ -26,7 +29,9 @@ DeviceList::~DeviceList() = default;
 
 void DeviceList::Refresh(bo_uint64 timeout) {
     BGAPI2_TRACE("DeviceList::Refresh", m_interface->id(), std::to_string(timeout));
-    m_cache->fill(m_entries, m_interface->devices());
+    const auto devices = m_interface->devices();
+    std::lock_guard<std::mutex> lock(Backend::listLock());
+    m_cache->fill(m_entries, devices);
 }
 
 Device* DeviceList::operator[](const String& key) {
@@ -48,7 +53,9 @@ DataStreamList::~DataStreamList() = default;
 
 void DataStreamList::Refresh() {
     BGAPI2_TRACE("DataStreamList::Refresh", m_device->id());
-    m_cache->fill(m_entries, m_device->dataStreams());
+    const auto streams = m_device->dataStreams();
+    std::lock_guard<std::mutex> lock(Backend::listLock());
+    m_cache->fill(m_entries, streams);
 }
 
 BufferList::BufferList(DataStream* stream) : m_stream(stream) {}

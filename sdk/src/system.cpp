@@ -1,5 +1,6 @@
 #include "backend.h"
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
+#include "listlock.h"
 #include "trace.h"
 
 namespace BGAPI2 {
@@ -44,6 +45,7 @@ InterfaceList* System::GetInterfaces() {
     if (!m_backend->hasInterfaceList()) {
         return nullptr;
     }
+    std::lock_guard<std::mutex> lock(Backend::listLock());
     if (!m_interfaces) {
         m_interfaces = std::make_unique<InterfaceList>(m_backend);
     }
@@ -86,6 +88,7 @@ DeviceList* Interface::GetDevices() {
     if (!m_backend->hasDeviceList()) {
         return nullptr;
     }
+    std::lock_guard<std::mutex> lock(Backend::listLock());
     if (!m_devices) {
         m_devices = std::make_unique<DeviceList>(m_backend);
     }

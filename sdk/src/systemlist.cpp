@@ -2,6 +2,7 @@
 
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "handlecache.h"
+#include "listlock.h"
 #include "producers.h"
 #include "simulation/simruntime.h"
 #include "trace.h"
@@ -40,15 +41,48 @@ SystemList* SystemList::GetInstance() {
     return g_instance;
 }
 
+// Taken out under the list lock too: a snapshot running now ends before,
+// and one starting later finds no list.
 void SystemList::ReleaseInstance() {
     BGAPI2_TRACE("SystemList::ReleaseInstance", "SystemList");
     SystemList* instance = nullptr;
     {
+        std::lock_guard<std::mutex> lists(Backend::listLock());
         std::lock_guard<std::mutex> lock(g_instanceMutex);
         instance = g_instance;
         g_instance = nullptr;
     }
     delete instance;
+}
+
+std::vector<ListedDevice> SystemList::ListedDevices() {
+    std::vector<ListedDevice> listed;
+    std::lock_guard<std::mutex> lists(Backend::listLock());
+    SystemList* instance = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_instanceMutex);
+        instance = g_instance;
+    }
+    if (instance == nullptr) {
+        return listed;
+    }
+    for (auto& system : *instance) {
+        InterfaceList* interfaces = system.second->m_interfaces.get();
+        if (interfaces == nullptr || !system.second->IsOpen()) {
+            continue;
+        }
+        for (auto& iface : *interfaces) {
+            DeviceList* devices = iface.second->m_devices.get();
+            if (devices == nullptr || !iface.second->IsOpen()) {
+                continue;
+            }
+            for (auto& device : *devices) {
+                listed.push_back({device.second, device.second->GetID(),
+                                  device.second->GetSerialNumber(), device.second->IsOpen()});
+            }
+        }
+    }
+    return listed;
 }
 
 void SystemList::Refresh() {
@@ -59,6 +93,7 @@ void SystemList::Refresh() {
             systems.push_back(system);
         }
     }
+    std::lock_guard<std::mutex> lock(Backend::listLock());
     m_impl->cache.fill(m_entries, systems);
 }
 

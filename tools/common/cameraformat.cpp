@@ -50,15 +50,8 @@ bool cameraStreamStatistics(const QString& serial, BGAPI2::StreamStatistics* sta
         if (device == nullptr) {
             return false;
         }
-        *statistics = BGAPI2::StreamStatistics();
-        for (auto& stream : *device->GetDataStreams()) {
-            const BGAPI2::StreamStatistics one = stream.second->GetStatistics();
-            statistics->delivered += one.delivered;
-            statistics->incomplete += one.incomplete;
-            statistics->lost += one.lost;
-            statistics->resentPackets += one.resentPackets;
-            statistics->missingPackets += one.missingPackets;
-        }
+        // Safe against the plug-in refreshing the streams on another thread.
+        *statistics = device->GetStreamStatistics();
         return true;
     } catch (IException&) {
         return false;

@@ -5,39 +5,12 @@
 
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 
-namespace {
-
-BGAPI2::Device* findIn(BGAPI2::Interface* iface,
-                       const std::function<bool(BGAPI2::Device*)>& visit) {
-    BGAPI2::DeviceList* devices = iface->IsOpen() ? iface->GetDevices() : nullptr;
-    if (devices == nullptr) {
-        return nullptr;
-    }
-    for (auto& entry : *devices) {
-        if (visit(entry.second)) {
-            return entry.second;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
-
+// From the SDK's snapshot: the plug-in's reconnection may refresh the lists
+// on another thread meanwhile.
 BGAPI2::Device* findListedDevice(const std::function<bool(BGAPI2::Device*)>& visit) {
-    BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
-    if (systems == nullptr) {
-        return nullptr;
-    }
-    for (auto& system : *systems) {
-        BGAPI2::InterfaceList* interfaces =
-            system.second->IsOpen() ? system.second->GetInterfaces() : nullptr;
-        if (interfaces == nullptr) {
-            continue;
-        }
-        for (auto& iface : *interfaces) {
-            if (BGAPI2::Device* device = findIn(iface.second, visit)) {
-                return device;
-            }
+    for (const BGAPI2::ListedDevice& listed : BGAPI2::SystemList::ListedDevices()) {
+        if (visit(listed.device)) {
+            return listed.device;
         }
     }
     return nullptr;
@@ -47,13 +20,12 @@ std::vector<ListedDevice> listedDevices() {
     std::vector<ListedDevice> devices;
     std::set<QString> seen;
     try {
-        findListedDevice([&](BGAPI2::Device* device) {
-            const QString id = QString::fromUtf8(device->GetID().get());
+        for (const BGAPI2::ListedDevice& listed : BGAPI2::SystemList::ListedDevices()) {
+            const QString id = QString::fromUtf8(listed.id.get());
             if (seen.insert(id).second) {
-                devices.push_back({id, QString::fromUtf8(device->GetSerialNumber().get())});
+                devices.push_back({id, QString::fromUtf8(listed.serial.get())});
             }
-            return false;
-        });
+        }
     } catch (BGAPI2::Exceptions::IException&) {
         // What was read so far is all there is to check.
     }

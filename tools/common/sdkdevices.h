@@ -11,8 +11,8 @@ class Device;
 }
 
 // Visits the devices of every open system and interface in the SDK's lists
-// as the plug-in last refreshed them (nothing is refreshed here) until visit
-// returns true; that device, or null.
+// as the plug-in last refreshed them (nothing is refreshed here, and no system
+// list is made) until visit returns true; that device, or null.
 BGAPI2::Device* findListedDevice(const std::function<bool(BGAPI2::Device*)>& visit);
 
 struct ListedDevice {

@@ -38,12 +38,25 @@ protected:
     std::vector<Entry> m_entries;
 };
 
+// Ours, beside the BGAPI2 surface: one device as the lists stood.
+struct ListedDevice {
+    Device* device;
+    String id;
+    String serial;
+    bool open;
+};
+
 class BGAPI2_API SystemList : public ObjectList<System> {
 public:
     // The process-wide list; null when no producer can be loaded.
     static SystemList* GetInstance();
     static void ReleaseInstance();
     void Refresh();
+
+    // Ours: every device listed on an open interface of an open system, as
+    // last refreshed. Safe while other threads refresh the lists or release
+    // the system list; makes no system list when there is none.
+    static std::vector<ListedDevice> ListedDevices();
 
     SystemList(const SystemList&) = delete;
     SystemList& operator=(const SystemList&) = delete;
@@ -119,6 +132,7 @@ public:
     InterfaceList* GetInterfaces();
 
 private:
+    friend class SystemList;
     std::shared_ptr<Backend::SystemBackend> m_backend;
     std::unique_ptr<InterfaceList> m_interfaces;
 };
@@ -135,6 +149,7 @@ public:
     DeviceList* GetDevices();
 
 private:
+    friend class SystemList;
     std::shared_ptr<Backend::InterfaceBackend> m_backend;
     std::unique_ptr<DeviceList> m_devices;
 };
@@ -192,6 +207,9 @@ public:
     void Open();
     void Close();
     DataStreamList* GetDataStreams();
+    // Ours: the counters of all the device's streams, added up; safe while
+    // another thread refreshes or uses the streams.
+    StreamStatistics GetStreamStatistics();
     NodeMap* GetRemoteNodeList();
     Node* GetRemoteNode(const String& name);
     // One handler per device; null unregisters. Waits for a running call of
