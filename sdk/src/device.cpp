@@ -89,6 +89,7 @@ NodeMap* Device::GetRemoteNodeList() {
     if (!m_backend->isOpen()) {
         throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNodeList");
     }
+    std::lock_guard<std::mutex> lock(m_nodesMutex);
     if (!m_nodes) {
         m_nodes = std::make_unique<NodeMap>(m_backend);
     }
@@ -100,10 +101,15 @@ Node* Device::GetRemoteNode(const String& name) {
     if (!m_backend->isOpen()) {
         throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNode");
     }
-    if (!m_nodes) {
-        m_nodes = std::make_unique<NodeMap>(m_backend);
+    NodeMap* nodes = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_nodesMutex);
+        if (!m_nodes) {
+            m_nodes = std::make_unique<NodeMap>(m_backend);
+        }
+        nodes = m_nodes.get();
     }
-    return m_nodes->lookUp(name);
+    return nodes->lookUp(name);
 }
 
 void Device::RegisterDeviceStateEventHandler(void* callBackOwner,

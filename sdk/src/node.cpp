@@ -44,6 +44,7 @@ bo_uint64 NodeMap::GetNodeCount() {
 }
 
 Node* NodeMap::lookUp(const String& name) {
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
     for (auto& node : m_cache) {
         if (node->GetName() == name) {
             return node.get();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -168,6 +169,7 @@ private:
     Node* lookUp(const String& name);
     std::shared_ptr<Backend::DeviceBackend> m_device;
     std::shared_ptr<Backend::NodeBackend> m_enumeration;
+    std::mutex m_cacheMutex;  // a host may look up features beside the plug-in
     std::vector<std::unique_ptr<Node>> m_cache;
 };
 
@@ -221,6 +223,7 @@ private:
     std::shared_ptr<Backend::DeviceBackend> m_backend;
     bool m_stateHandlerSet = false;
     std::unique_ptr<DataStreamList> m_streams;
+    std::mutex m_nodesMutex;  // made on first use, from any thread
     std::unique_ptr<NodeMap> m_nodes;
 };
 
