@@ -184,3 +184,37 @@ INSTANTIATE_TEST_SUITE_P(EveryPair, HostAndCallbackGiveUp,
                                             ::testing::Values(CallbackGivesUp::Close,
                                                               CallbackGivesUp::StopThenClose,
                                                               CallbackGivesUp::Open)));
+
+// The callback deletes its object while another thread holds the lifecycle
+// turn (here reopening, which waits for this callback): that thread finishes
+// the deletion once its own call is done.
+TEST_F(HostCallback, DeletionLeftByTheCallbackIsFinishedByTheThreadHoldingTheTurn) {
+    CCameraBaumer* camera = opened("FAST");
+    objects.back().release();  // deleted by the test's own calls
+    objects.pop_back();
+    std::promise<void> inCallback;
+    std::promise<void> hostCalling;
+    std::shared_future<void> hostIsCalling = hostCalling.get_future().share();
+    std::atomic<bool> once{true};
+    host.onFrame = [&](ICameraObject*) {
+        if (!once.exchange(false)) {
+            return;
+        }
+        inCallback.set_value();
+        hostIsCalling.wait();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the reopen waits now
+        camera->destroy();
+    };
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    inCallback.get_future().wait();
+    auto reopen = std::async(std::launch::async, [&] {
+        hostCalling.set_value();
+        return camera->IOpenCamera();
+    });
+    ASSERT_EQ(reopen.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(reopen.get(), 1);
+    EXPECT_TRUE(eventually([] { return !simcam::isOpen("FAST"); })) << "the object was not deleted";
+    expectNoMoreFrames();
+    host.onFrame = nullptr;
+}
