@@ -96,6 +96,7 @@ struct Slot {
     std::atomic<int> framesAfterStop{0};
     std::atomic<int> frames{0};
     std::atomic<int> callbackCalls{0};
+    std::atomic<int> callbackGiveUps{0};
     std::uint32_t callbackSeed = 0;
     std::atomic<bool> callbackCalling{false};
 
@@ -156,6 +157,11 @@ int StressHost::OnFrameReady(ICameraObject* camera) {
     }
     const int caller = kCallbackSlotBase + (slot->camera == "S1" ? 0 : 1);
     const int pick = static_cast<int>(random() % 16);
+    // Hosts do some work of their own before they give up.
+    if (pick < 4) {
+        ++slot->callbackGiveUps;
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 2000));
+    }
     // Counted from the call on: it takes effect at some point before it
     // returns, and a host start may end in between.
     switch (pick) {
@@ -230,7 +236,7 @@ protected:
     // One random host call on one object.
     void hostCall(int caller, std::minstd_rand& random) {
         Slot& slot = *slots[random() % slots.size()];
-        const int pick = static_cast<int>(random() % 13);
+        const int pick = static_cast<int>(random() % 16);
         if (pick == 12) {
             recreate(caller, slot);
             return;
@@ -339,8 +345,8 @@ TEST_F(ConcurrencyStress, RandomHostCallsAndCallbackCallsNeverHangOrDeliverAfter
     Watchdog watchdog(std::chrono::seconds(envInt("QZCAM_STRESS_CALL_LIMIT_S", 10)));
     g_watchdog = &watchdog;
     const int threads = 3;
-    const int rounds = envInt("QZCAM_STRESS_ROUNDS", 400);
-    const auto budget = std::chrono::seconds(envInt("QZCAM_STRESS_SECONDS", 4));
+    const int rounds = envInt("QZCAM_STRESS_ROUNDS", 100000);
+    const auto budget = std::chrono::milliseconds(envInt("QZCAM_STRESS_MS", 1500));
     const int firstSeed = envInt("QZCAM_STRESS_SEED", 1);
     const int seeds = envInt("QZCAM_STRESS_SEEDS", 3);
     for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
@@ -348,6 +354,7 @@ TEST_F(ConcurrencyStress, RandomHostCallsAndCallbackCallsNeverHangOrDeliverAfter
             slot->callbackSeed = static_cast<std::uint32_t>(seed * 1000 + slot->camera[1]);
             slot->callbackCalls = 0;
             slot->frames = 0;
+            slot->callbackGiveUps = 0;
         }
         const auto deadline = Clock::now() + budget;
         std::vector<std::thread> workers;
@@ -366,12 +373,16 @@ TEST_F(ConcurrencyStress, RandomHostCallsAndCallbackCallsNeverHangOrDeliverAfter
         }
         expectPoolsWhole();
         int frames = 0;
+        int giveUps = 0;
         for (auto& slot : slots) {
             EXPECT_EQ(slot->framesAfterStop.load(), 0) << slot->camera << ", seed " << seed;
             frames += slot->frames.load();
+            giveUps += slot->callbackGiveUps.load();
         }
-        std::printf("stress: seed %d, %d threads, %d host calls, %d frames\n", seed, threads,
-                    calls.load(), frames);
+        std::printf(
+            "stress: seed %d, %d threads, %d host calls, %d frames, %d give-ups in the "
+            "callback\n",
+            seed, threads, calls.load(), frames, giveUps);
         EXPECT_GT(frames, 0) << "seed " << seed;
     }
     g_watchdog = nullptr;
