@@ -126,8 +126,9 @@ void CCameraBaumer::onDeviceBack() {
     }
     const bool grabbing = wasGrabbing && runModeSetup(device, m_nCurMode);
     {
+        // A stop left from the callback meanwhile still holds.
         MutexLock lock(m_stateMutex);
-        settle(grabbing ? DriverState::Grabbing : DriverState::Open);
+        settle(grabbing && !m_left.stop ? DriverState::Grabbing : DriverState::Open);
     }
     qWarning()
         << QString("Baumer camera(%1) is back%2.").arg(camera, grabbing ? ", grabbing again" : "")

@@ -124,8 +124,9 @@ BGAPI2::Device* CCameraBaumer::openDeviceBySerialNumber(BGAPI2::DeviceList* list
                     [&] { return openFirst(devicesWithSerial(list, serial)); });
 }
 
-// The lists are searched under the list lock; the device is opened outside
-// it, so that a slow camera holds up no other object.
+// The lists are searched under the list lock, up to the first that lists the
+// serial number; the device is opened outside it, so that a slow camera holds
+// up no other object.
 BGAPI2::Device* CCameraBaumer::findAndOpen(const QString& serial) {
     std::vector<BGAPI2::Device*> candidates;
     {
@@ -135,12 +136,10 @@ BGAPI2::Device* CCameraBaumer::findAndOpen(const QString& serial) {
         }
         walkDeviceLists([this, &serial, &candidates](BGAPI2::DeviceList* devices) {
             SDK_STEP("openDeviceBySerialNumber", false, [&] {
-                for (BGAPI2::Device* device : devicesWithSerial(devices, serial)) {
-                    candidates.push_back(device);
-                }
+                candidates = devicesWithSerial(devices, serial);
                 return true;
             });
-            return false;
+            return !candidates.empty();
         });
     }
     return SDK_STEP("openDeviceBySerialNumber", static_cast<BGAPI2::Device*>(nullptr),

@@ -116,8 +116,9 @@ void CCameraBaumer::runLeftRequests(const LeftRequests& left) {
     {
         MutexLock lock(m_stateMutex);
         close = left.close && left.closeEpoch == m_nEpoch && m_state == DriverState::Closing;
+        // A host start since makes the stop moot; a reconnection does not.
         stop = left.stop && left.stopEpoch == m_nEpoch && left.stopStarts == m_nSetups &&
-               m_state == DriverState::Open;
+               (m_state == DriverState::Open || m_state == DriverState::Grabbing);
     }
     if (close) {
         closeCamera();

@@ -81,8 +81,12 @@ int CCameraBaumer::ISendSoftTrigger() try {
 
 int CCameraBaumer::ITriggerCamera(int n) {
     return guardBoundary("ITriggerCamera", 0, [this, n] {
-        if (ICameraObject::ITriggerCamera(n) == 0) {
-            return 0;
+        {
+            // The readiness test reads fields the delivery writes.
+            MutexLock lock(m_stateMutex);
+            if (ICameraObject::ITriggerCamera(n) == 0) {
+                return 0;
+            }
         }
         if (!enterTurn(Leave::Nothing)) {
             refuseInCallback("ITriggerCamera");

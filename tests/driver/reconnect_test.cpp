@@ -1,5 +1,7 @@
 // A camera that goes away and comes back while a host has it open.
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "driverfixture.h"
@@ -113,4 +115,61 @@ TEST_F(Reconnect, LossAndReturnRaceWithHostCalls) {
         simcam::replug("CAM1");
     }
     EXPECT_FALSE(simcam::isOpen("CAM1"));
+}
+
+// The first frame after the camera's return stops it from inside the
+// callback while the reconnection still holds the turn (held at its set-up
+// line until the stop is made): the stop holds.
+TEST_F(Reconnect, StopFromTheCallbackWhileTheReturnRestartsHolds) {
+    simcam::setTopology(simTopology({fastSimCamera("FAST")}));
+    CCameraBaumer* camera = opened("FAST");
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    ASSERT_TRUE(host.waitFrames(3));
+    simcam::unplug("FAST");
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(FAST) lost"));
+    std::promise<void> stopMade;
+    std::shared_future<void> stopWasMade = stopMade.get_future().share();
+    std::atomic<bool> stopped{false};
+    std::atomic<int> afterStop{0};
+    host.onFrame = [&](ICameraObject* object) {
+        if (stopped.load()) {
+            ++afterStop;
+            return;
+        }
+        object->IStopCamera();
+        stopped = true;
+        stopMade.set_value();
+    };
+    log.setOnLine([&](const LogCapture::Line& line) {
+        if (line.text.find("Set auto trigger successful.") != std::string::npos) {
+            stopWasMade.wait_for(std::chrono::seconds(5));
+        }
+    });
+    simcam::replug("FAST");
+    ASSERT_TRUE(sawLine(QtWarningMsg, "Baumer camera(FAST) is back"));
+    ASSERT_TRUE(eventually([&] { return stopped.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log.setOnLine(nullptr);
+    EXPECT_EQ(afterStop.load(), 0);
+    EXPECT_FALSE(camera->m_bGrabbing);
+    EXPECT_NE(camera->state(), DriverState::Grabbing);
+    host.onFrame = nullptr;
+}
+
+TEST_F(Reconnect, CameraReopenedByTheHostIsNotRestartedByItsReturn) {
+    CCameraBaumer* camera = opened();
+    camera->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+    ASSERT_TRUE(host.waitFrames(1));
+    camera->ICloseCamera();  // leaves m_bGrabbing as it was
+    ASSERT_EQ(camera->IOpenCamera(), 1);
+    const std::size_t before = host.frameCount();
+    simcam::unplug("CAM1");
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(CAM1) lost"));
+    simcam::replug("CAM1");
+    ASSERT_TRUE(sawLine(QtWarningMsg, "Baumer camera(CAM1) is back"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(host.frameCount(), before) << "a camera the host never started sends frames";
+    EXPECT_TRUE(log.matching(QtWarningMsg, "grabbing again").empty());
 }

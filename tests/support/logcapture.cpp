@@ -21,9 +21,22 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext& context, cons
     if (self == nullptr) {
         return;
     }
-    std::lock_guard<std::mutex> lock(self->m_mutex);
-    self->m_lines.push_back({type, text.toStdString(), context.file ? context.file : "",
-                             context.line, context.function ? context.function : ""});
+    const Line line{type, text.toStdString(), context.file ? context.file : "", context.line,
+                    context.function ? context.function : ""};
+    std::function<void(const Line&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_lines.push_back(line);
+        hook = self->m_onLine;
+    }
+    if (hook) {
+        hook(line);
+    }
+}
+
+void LogCapture::setOnLine(std::function<void(const Line&)> hook) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onLine = std::move(hook);
 }
 
 std::vector<LogCapture::Line> LogCapture::lines() const {

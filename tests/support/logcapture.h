@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,10 +28,14 @@ public:
     // Lines of this type whose text contains the fragment.
     std::vector<Line> matching(QtMsgType type, const std::string& fragment) const;
     void clear();
+    // Runs on the logging thread after each line is kept, for tests that
+    // must catch a thread at a known point.
+    void setOnLine(std::function<void(const Line&)> hook);
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text);
     mutable std::mutex m_mutex;
     std::vector<Line> m_lines;
+    std::function<void(const Line&)> m_onLine;
     QtMessageHandler m_previous;
 };
