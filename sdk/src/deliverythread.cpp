@@ -131,8 +131,8 @@ ThreadPool& pool() {
 
 }  // namespace
 
-void DeliveryThread::launch(Lock& lock, std::function<void(std::uint64_t)> body) {
-    finish(lock);
+void DeliveryThread::launch(Mutex& streamLock, std::function<void(std::uint64_t)> body) {
+    finish(streamLock);
     const std::uint64_t generation = ++m_generation;
     auto job = std::make_shared<DeliveryJob>();
     job->owner = this;
@@ -145,7 +145,7 @@ void DeliveryThread::launch(Lock& lock, std::function<void(std::uint64_t)> body)
 // finishes meanwhile waits for them too, and a job still knows it is this
 // stream's. A job restarted from inside its own handler leaves the old one
 // running on this thread; the next finish from elsewhere waits for both.
-void DeliveryThread::finish(Lock& lock) {
+void DeliveryThread::finish(Mutex& streamLock) {
     for (;;) {
         std::shared_ptr<DeliveryJob> finishing;
         for (const auto& job : m_jobs) {
@@ -157,9 +157,9 @@ void DeliveryThread::finish(Lock& lock) {
         if (!finishing) {
             break;
         }
-        lock.unlock();
+        streamLock.unlock();
         finishing->wait();
-        lock.lock();
+        streamLock.lock();
     }
     m_jobs.erase(
         std::remove_if(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return job->isDone(); }),

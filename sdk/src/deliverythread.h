@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace Backend {
@@ -13,7 +14,8 @@ struct DeliveryJob;
 
 // The one thread of a grabbing stream that calls the new-buffer handler.
 // Every method runs under the stream's lock, which is passed in so that it
-// can be released while a finishing job is waited for. A stream stopped from
+// can be released while a finishing job is waited for; the members are the
+// stream's, guarded by that lock. A stream stopped from
 // inside its own handler cannot wait for itself: that job ends when the
 // handler returns, having seen that its generation is over.
 //
@@ -22,14 +24,12 @@ struct DeliveryJob;
 // would pile up.
 class DeliveryThread {
 public:
-    using Lock = std::unique_lock<std::mutex>;
-
     // Starts body(generation) for a new generation on a kept thread.
-    void launch(Lock& lock, std::function<void(std::uint64_t)> body);
+    void launch(Mutex& streamLock, std::function<void(std::uint64_t)> body) REQUIRES(streamLock);
     // Ends the current generation; no handler call may start after this.
     void end() { ++m_generation; }
     // Waits for the jobs of ended generations, all but the caller's own.
-    void finish(Lock& lock);
+    void finish(Mutex& streamLock) REQUIRES(streamLock);
 
     bool live(std::uint64_t generation) const { return generation == m_generation; }
     // Whether the caller is this stream's running job.

@@ -7,11 +7,11 @@ namespace Backend {
 
 DeviceEvents::~DeviceEvents() {
     {
-        Lock lock(m_state->mutex);
+        MutexLock lock(m_state->mutex);
         m_state->stop = true;
         m_state->handler = nullptr;
     }
-    m_state->cv.notify_all();
+    m_state->cv.notifyAll();
     if (!m_thread.joinable()) {
         return;
     }
@@ -24,9 +24,11 @@ DeviceEvents::~DeviceEvents() {
 
 void DeviceEvents::setHandler(Handler handler) {
     State& s = *m_state;
-    Lock lock(s.mutex);
+    MutexLock lock(s.mutex);
     if (s.threadId != std::this_thread::get_id()) {
-        s.cv.wait(lock, [&s] { return !s.calling; });
+        while (s.calling) {
+            s.cv.wait(s.mutex);
+        }
     }
     s.handler = std::move(handler);
     if (!s.handler) {
@@ -35,7 +37,7 @@ void DeviceEvents::setHandler(Handler handler) {
 }
 
 void DeviceEvents::post(Events::DeviceState state) {
-    Lock lock(m_state->mutex);
+    MutexLock lock(m_state->mutex);
     if (!m_state->handler || m_state->stop) {
         return;
     }
@@ -44,14 +46,16 @@ void DeviceEvents::post(Events::DeviceState state) {
         m_thread = std::thread([state = m_state] { loop(state); });
         m_state->threadId = m_thread.get_id();
     }
-    m_state->cv.notify_all();
+    m_state->cv.notifyAll();
 }
 
 void DeviceEvents::loop(const std::shared_ptr<State>& state) {
     State& s = *state;
-    Lock lock(s.mutex);
+    MutexLock lock(s.mutex);
     for (;;) {
-        s.cv.wait(lock, [&s] { return s.stop || !s.pending.empty(); });
+        while (!s.stop && s.pending.empty()) {
+            s.cv.wait(s.mutex);
+        }
         if (s.stop) {
             return;
         }
@@ -62,16 +66,16 @@ void DeviceEvents::loop(const std::shared_ptr<State>& state) {
             continue;
         }
         s.calling = true;
-        lock.unlock();
+        s.mutex.unlock();
         try {
             handler(next);
         } catch (...) {
             qCWarning(lcSdk) << "device state handler threw; events go on";
         }
         handler = nullptr;
-        lock.lock();
+        s.mutex.lock();
         s.calling = false;
-        s.cv.notify_all();
+        s.cv.notifyAll();
     }
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "bgapi2_genicam/bgapi2_def.h"
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace Backend {
@@ -31,17 +30,16 @@ public:
     void post(Events::DeviceState state);
 
 private:
-    using Lock = std::unique_lock<std::mutex>;
     // Shared with the thread, which may outlive this object when the last
     // owner lets go from inside the handler.
     struct State {
-        std::mutex mutex;
-        std::condition_variable cv;
-        std::deque<Events::DeviceState> pending;
-        Handler handler;
-        bool calling = false;
-        bool stop = false;
-        std::thread::id threadId;
+        Mutex mutex;
+        Condition cv;
+        std::deque<Events::DeviceState> pending GUARDED_BY(mutex);
+        Handler handler GUARDED_BY(mutex);
+        bool calling GUARDED_BY(mutex) = false;
+        bool stop GUARDED_BY(mutex) = false;
+        std::thread::id threadId GUARDED_BY(mutex);
     };
     static void loop(const std::shared_ptr<State>& state);
 

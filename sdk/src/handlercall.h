@@ -1,9 +1,8 @@
 #pragma once
 
-#include <mutex>
-
 #include "bgapi2_genicam/bgapi2_def.h"
 #include "sdklog.h"
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace Backend {
@@ -26,12 +25,13 @@ inline void callNewBufferHandler(Events::NewBufferEventHandler handler, void* co
 // held meanwhile. True when the mark is still this buffer's afterwards (the
 // buffer was not taken out of the stream during the call); it is cleared.
 template <typename BufferT>
-bool callHolding(std::unique_lock<std::mutex>& lock, BufferT*& held, BufferT* buffer,
-                 Events::NewBufferEventHandler handler, void* context, Buffer* surface) {
+bool callHolding(Mutex& streamLock, BufferT*& held, BufferT* buffer,
+                 Events::NewBufferEventHandler handler, void* context, Buffer* surface)
+    REQUIRES(streamLock) {
     held = buffer;
-    lock.unlock();
+    streamLock.unlock();
     callNewBufferHandler(handler, context, surface);
-    lock.lock();
+    streamLock.lock();
     if (held != buffer) {
         return false;
     }

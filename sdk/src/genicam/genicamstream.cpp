@@ -17,18 +17,18 @@ GenStream::GenStream(std::string id, std::weak_ptr<GenDevice> device)
     : m_id(std::move(id)), m_device(std::move(device)) {}
 
 GenStream::~GenStream() {
-    Lock lock(m_mutex);
-    closeLocked(lock);
+    MutexLock lock(m_mutex);
+    closeLocked();
 }
 
 bool GenStream::isOpen() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_stream != nullptr;
 }
 
 void GenStream::open() {
     auto device = m_device.lock();
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_stream != nullptr) {
         throw ResourceInUseException("data stream is already open", "DataStream::Open");
     }
@@ -49,14 +49,14 @@ void GenStream::open() {
 }
 
 void GenStream::close() {
-    Lock lock(m_mutex);
-    closeLocked(lock);
+    MutexLock lock(m_mutex);
+    closeLocked();
 }
 
 // Stops delivery and gives the Aravis stream up; the stream drops its
 // references to the buffers it still held.
-void GenStream::closeLocked(Lock& lock) {
-    stopLocked(lock);
+void GenStream::closeLocked() {
+    stopLocked();
     if (m_stream == nullptr) {
         return;
     }
@@ -68,19 +68,19 @@ void GenStream::closeLocked(Lock& lock) {
     m_queued = 0;
     const bool lost = m_lost;
     m_lost = false;
-    lock.unlock();
+    m_mutex.unlock();
     releaseAravisObject(stream, lost);
-    lock.lock();
+    m_mutex.lock();
 }
 
 bool GenStream::isGrabbing() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_grabbing;
 }
 
 void GenStream::startAcquisition() {
     auto device = m_device.lock();
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_stream == nullptr) {
         throw ObjectInvalidException("data stream is not open",
                                      "DataStream::StartAcquisitionContinuous");
@@ -100,39 +100,40 @@ void GenStream::startAcquisition() {
     }
     m_grabbing = true;
     auto self = shared_from_this();
-    m_delivery.launch(lock, [self](std::uint64_t generation) { self->deliveryLoop(generation); });
+    m_delivery.launch(m_mutex,
+                      [self](std::uint64_t generation) { self->deliveryLoop(generation); });
 }
 
 void GenStream::stopAcquisition() {
-    Lock lock(m_mutex);
-    stopLocked(lock);
+    MutexLock lock(m_mutex);
+    stopLocked();
 }
 
-void GenStream::stopLocked(Lock& lock) {
+void GenStream::stopLocked() {
     const bool wasGrabbing = m_grabbing;
     if (m_grabbing) {
         m_grabbing = false;
         m_delivery.end();
-        m_cv.notify_all();
+        m_cv.notifyAll();
     }
-    m_delivery.finish(lock);
+    m_delivery.finish(m_mutex);
     if (wasGrabbing && !m_lost) {
-        tellCameraToStop(lock);
+        tellCameraToStop();
     }
 }
 
 // A camera left acquiring goes on sending to a port nobody reads. One that
 // died before anyone noticed is asked briefly first, so that the stop does
 // not wait out Aravis's retries: it is reported lost instead.
-void GenStream::tellCameraToStop(Lock& lock) {
+void GenStream::tellCameraToStop() {
     auto device = m_device.lock();
     if (!device) {
         return;
     }
-    lock.unlock();
+    m_mutex.unlock();
     if (!device->answers()) {
         device->markLost();
-        lock.lock();
+        m_mutex.lock();
         return;
     }
     try {
@@ -142,13 +143,13 @@ void GenStream::tellCameraToStop(Lock& lock) {
     } catch (Exceptions::IException&) {
         // not open or lost: nothing to stop
     }
-    lock.lock();
+    m_mutex.lock();
 }
 
 void GenStream::lose() {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_lost = true;
-    stopLocked(lock);
+    stopLocked();
 }
 
 std::unique_ptr<Backend::BufferBackend> GenStream::attach(Buffer* buffer) {
@@ -160,7 +161,7 @@ std::unique_ptr<Backend::BufferBackend> GenStream::attach(Buffer* buffer) {
     const gint64 payload =
         arv_device_get_integer_feature_value(device->arvDevice(), "PayloadSize", &error);
     throwOnError(error, "BufferList::Add");
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto backend = std::make_unique<GenBuffer>(
         shared_from_this(), buffer, m_id + "/Buffer" + std::to_string(m_buffers.size()),
         static_cast<std::size_t>(std::max<gint64>(payload, 1)));
@@ -169,18 +170,18 @@ std::unique_ptr<Backend::BufferBackend> GenStream::attach(Buffer* buffer) {
 }
 
 std::uint64_t GenStream::queuedCount() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_queued;
 }
 
 void GenStream::registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_context = context;
     m_handler = handler;
 }
 
 void GenStream::queue(GenBuffer* buffer) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_stream == nullptr) {
         throw ObjectInvalidException("data stream is not open", "Buffer::QueueBuffer");
     }
@@ -194,9 +195,11 @@ void GenStream::queue(GenBuffer* buffer) {
 }
 
 void GenStream::detach(GenBuffer* buffer) {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_delivery.onThread()) {
-        m_cv.wait(lock, [&] { return m_inHandler != buffer; });
+        while (m_inHandler == buffer) {
+            m_cv.wait(m_mutex);
+        }
     } else if (m_inHandler == buffer) {
         m_inHandler = nullptr;
     }
@@ -211,10 +214,10 @@ constexpr guint64 kPopTimeoutUs = 100000;
 void GenStream::deliveryLoop(std::uint64_t generation) {
     using Clock = std::chrono::steady_clock;
     auto lastHeard = Clock::now();
-    Lock lock(m_mutex);
+    m_mutex.lock();
     while (m_delivery.live(generation) && m_grabbing) {
         ArvStream* stream = m_stream;
-        lock.unlock();
+        m_mutex.unlock();
         ArvBuffer* popped =
             stream != nullptr ? arv_stream_timeout_pop_buffer(stream, kPopTimeoutUs) : nullptr;
         if (popped == nullptr && Clock::now() - lastHeard > kSilenceBeforeProbe) {
@@ -224,12 +227,13 @@ void GenStream::deliveryLoop(std::uint64_t generation) {
             }
             lastHeard = Clock::now();
         }
-        lock.lock();
+        m_mutex.lock();
         if (popped != nullptr) {
             lastHeard = Clock::now();
-            takeBuffer(lock, popped, generation);
+            takeBuffer(popped, generation);
         }
     }
+    m_mutex.unlock();
 }
 
 GenBuffer* GenStream::ownerOf(ArvBuffer* popped) {
@@ -240,7 +244,7 @@ GenBuffer* GenStream::ownerOf(ArvBuffer* popped) {
     return nullptr;
 }
 
-void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generation) {
+void GenStream::takeBuffer(ArvBuffer* popped, std::uint64_t generation) {
     GenBuffer* buffer = ownerOf(popped);
     const bool live = m_delivery.live(generation);
     const bool complete = arv_buffer_get_status(popped) == ARV_BUFFER_STATUS_SUCCESS;
@@ -260,19 +264,19 @@ void GenStream::takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generati
     buffer->m_queued = false;
     --m_queued;
     if (m_stream != nullptr) {
-        deliver(lock, buffer);
+        deliver(buffer);
     }
 }
 
-void GenStream::deliver(Lock& lock, GenBuffer* buffer) {
+void GenStream::deliver(GenBuffer* buffer) {
     buffer->m_pixelFormat = m_pixelFormat;
     ++m_statistics.delivered;
-    Backend::callHolding(lock, m_inHandler, buffer, m_handler, m_context, buffer->m_surface);
-    m_cv.notify_all();
+    Backend::callHolding(m_mutex, m_inHandler, buffer, m_handler, m_context, buffer->m_surface);
+    m_cv.notifyAll();
 }
 
 StreamStatistics GenStream::statistics() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     StreamStatistics statistics = m_statistics;
     if (m_stream != nullptr) {
         guint64 completed = 0;

@@ -12,6 +12,7 @@
 #include "../backend.h"
 #include "../deliverythread.h"
 #include "../streambuffer.h"
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace genicam {
@@ -46,32 +47,31 @@ public:
     void lose();
 
 private:
-    using Lock = std::unique_lock<std::mutex>;
-    void deliveryLoop(std::uint64_t generation);
+    void deliveryLoop(std::uint64_t generation) EXCLUDES(m_mutex);
     // Takes a buffer Aravis handed back: delivers it, or queues it again at
     // once when it arrived incomplete.
-    void takeBuffer(Lock& lock, ArvBuffer* popped, std::uint64_t generation);
-    void deliver(Lock& lock, GenBuffer* buffer);
-    GenBuffer* ownerOf(ArvBuffer* popped);
-    void stopLocked(Lock& lock);
-    void closeLocked(Lock& lock);
-    void tellCameraToStop(Lock& lock);
+    void takeBuffer(ArvBuffer* popped, std::uint64_t generation) REQUIRES(m_mutex);
+    void deliver(GenBuffer* buffer) REQUIRES(m_mutex);
+    GenBuffer* ownerOf(ArvBuffer* popped) REQUIRES(m_mutex);
+    void stopLocked() REQUIRES(m_mutex);
+    void closeLocked() REQUIRES(m_mutex);
+    void tellCameraToStop() REQUIRES(m_mutex);
 
     const std::string m_id;
     const std::weak_ptr<GenDevice> m_device;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    ArvStream* m_stream = nullptr;
-    bool m_grabbing = false;
-    Backend::DeliveryThread m_delivery;
-    void* m_context = nullptr;
-    Events::NewBufferEventHandler m_handler = nullptr;
-    std::vector<GenBuffer*> m_buffers;
-    GenBuffer* m_inHandler = nullptr;
-    std::uint64_t m_queued = 0;
-    std::string m_pixelFormat;
-    bool m_lost = false;
-    StreamStatistics m_statistics;
+    Mutex m_mutex;
+    Condition m_cv;
+    ArvStream* m_stream GUARDED_BY(m_mutex) = nullptr;
+    bool m_grabbing GUARDED_BY(m_mutex) = false;
+    Backend::DeliveryThread m_delivery GUARDED_BY(m_mutex);
+    void* m_context GUARDED_BY(m_mutex) = nullptr;
+    Events::NewBufferEventHandler m_handler GUARDED_BY(m_mutex) = nullptr;
+    std::vector<GenBuffer*> m_buffers GUARDED_BY(m_mutex);
+    GenBuffer* m_inHandler GUARDED_BY(m_mutex) = nullptr;
+    std::uint64_t m_queued GUARDED_BY(m_mutex) = 0;
+    std::string m_pixelFormat GUARDED_BY(m_mutex);
+    bool m_lost GUARDED_BY(m_mutex) = false;
+    StreamStatistics m_statistics GUARDED_BY(m_mutex);
 };
 
 // A host's Buffer backed by an Aravis buffer. The stream holds a reference

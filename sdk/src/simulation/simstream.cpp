@@ -30,12 +30,12 @@ SimStream::SimStream(std::string id, std::function<std::uint64_t()> payloadSize,
 SimStream::~SimStream() = default;
 
 bool SimStream::isOpen() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_open;
 }
 
 void SimStream::open() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_open) {
         throw ResourceInUseException("data stream is already open", "DataStream::Open");
     }
@@ -43,27 +43,34 @@ void SimStream::open() {
 }
 
 void SimStream::close() {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_open) {
         return;
     }
-    stopLocked(lock);
-    m_delivery.finish(lock);
+    stopLocked();
+    m_delivery.finish(m_mutex);
     m_open = false;
     for (SimBuffer* buffer : m_queued) {
         buffer->m_state = SimBuffer::State::Idle;
     }
     m_queued.clear();
-    m_cv.notify_all();
+    m_cv.notifyAll();
 }
 
 bool SimStream::isGrabbing() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_grabbing;
 }
 
 void SimStream::startAcquisition() {
-    Lock lock(m_mutex);
+    {
+        MutexLock lock(m_mutex);
+        launchLocked();
+    }
+    m_signal->notify();
+}
+
+void SimStream::launchLocked() {
     if (!m_open) {
         throw ObjectInvalidException("data stream is not open",
                                      "DataStream::StartAcquisitionContinuous");
@@ -78,24 +85,22 @@ void SimStream::startAcquisition() {
     }
     m_grabbing = true;
     auto self = shared_from_this();
-    m_delivery.launch(lock, [self](std::uint64_t generation) { self->deliveryLoop(generation); });
-    lock.unlock();
-    m_signal->notify();
+    m_delivery.launch(m_mutex,
+                      [self](std::uint64_t generation) { self->deliveryLoop(generation); });
 }
 
 void SimStream::stopAcquisition() {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_open) {
         throw ObjectInvalidException("data stream is not open", "DataStream::StopAcquisition");
     }
-    stopLocked(lock);
-    m_delivery.finish(lock);
+    stopLocked();
+    m_delivery.finish(m_mutex);
 }
 
 // Ends grabbing: no handler call starts after this. Frames filled but not yet
 // delivered are discarded and their buffers go back to the queue.
-void SimStream::stopLocked(Lock& lock) {
-    (void)lock;
+void SimStream::stopLocked() {
     if (!m_grabbing) {
         return;
     }
@@ -107,20 +112,20 @@ void SimStream::stopLocked(Lock& lock) {
         m_queued.push_front(*it);
     }
     m_filled.clear();
-    m_cv.notify_all();
+    m_cv.notifyAll();
 }
 
 void SimStream::setReachable(bool reachable) {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_reachable = reachable;
     if (!reachable) {
-        stopLocked(lock);
-        m_delivery.finish(lock);
+        stopLocked();
+        m_delivery.finish(m_mutex);
     }
 }
 
 StreamStatistics SimStream::statistics() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     StreamStatistics statistics;
     statistics.delivered = m_counters.delivered;
     statistics.lost = m_counters.lost;
@@ -129,7 +134,7 @@ StreamStatistics SimStream::statistics() {
 
 std::unique_ptr<Backend::BufferBackend> SimStream::attach(Buffer* buffer) {
     const std::uint64_t size = m_payloadSize();
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     auto backend = std::make_unique<SimBuffer>(
         shared_from_this(), buffer, m_id + "/Buffer" + std::to_string(m_nextBufferIndex++), size);
     m_buffers.push_back(backend.get());
@@ -137,19 +142,19 @@ std::unique_ptr<Backend::BufferBackend> SimStream::attach(Buffer* buffer) {
 }
 
 std::uint64_t SimStream::queuedCount() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_queued.size();
 }
 
 void SimStream::registerNewBufferHandler(void* context, Events::NewBufferEventHandler handler) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_context = context;
     m_handler = handler;
 }
 
 void SimStream::queue(SimBuffer* buffer) {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_open) {
             throw ObjectInvalidException("data stream is not open", "Buffer::QueueBuffer");
         }
@@ -164,9 +169,11 @@ void SimStream::queue(SimBuffer* buffer) {
 }
 
 void SimStream::detach(SimBuffer* buffer) {
-    Lock lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_delivery.onThread()) {
-        m_cv.wait(lock, [&] { return m_inHandler != buffer; });
+        while (m_inHandler == buffer) {
+            m_cv.wait(m_mutex);
+        }
     } else if (m_inHandler == buffer) {
         m_inHandler = nullptr;
         m_counters.held = 0;
@@ -181,7 +188,7 @@ void SimStream::detach(SimBuffer* buffer) {
 }
 
 void SimStream::offerFrame(const Frame& frame) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_open || !m_grabbing) {
         return;
     }
@@ -196,24 +203,24 @@ void SimStream::offerFrame(const Frame& frame) {
     buffer->fill(frame);
     buffer->m_state = SimBuffer::State::Filled;
     m_filled.push_back(buffer);
-    m_cv.notify_all();
+    m_cv.notifyAll();
 }
 
 bool SimStream::readyForFrame() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_open && m_grabbing && !m_queued.empty();
 }
 
 void SimStream::deliveryLoop(std::uint64_t generation) {
-    Lock lock(m_mutex);
-    while (nextDelivery(lock, generation)) {
-        deliver(lock);
+    MutexLock lock(m_mutex);
+    while (nextDelivery(generation)) {
+        deliver();
     }
 }
 
 // Waits for a filled buffer that may be delivered now; false when this
 // thread's acquisition has ended.
-bool SimStream::nextDelivery(Lock& lock, std::uint64_t generation) {
+bool SimStream::nextDelivery(std::uint64_t generation) {
     for (;;) {
         if (!m_delivery.live(generation) || !m_grabbing) {
             return false;
@@ -224,49 +231,56 @@ bool SimStream::nextDelivery(Lock& lock, std::uint64_t generation) {
                 return true;
             }
             m_atGate = true;
-            m_cv.notify_all();
+            m_cv.notifyAll();
         }
-        m_cv.wait(lock);
+        m_cv.wait(m_mutex);
     }
 }
 
-void SimStream::deliver(Lock& lock) {
+void SimStream::deliver() {
     SimBuffer* buffer = m_filled.front();
     m_filled.pop_front();
     buffer->m_state = SimBuffer::State::Delivering;
     m_counters.held = 1;
-    if (Backend::callHolding(lock, m_inHandler, buffer, m_handler, m_context, buffer->m_surface)) {
+    if (Backend::callHolding(m_mutex, m_inHandler, buffer, m_handler, m_context,
+                             buffer->m_surface)) {
         if (buffer->m_state == SimBuffer::State::Delivering) {
             buffer->m_state = SimBuffer::State::Idle;
         }
         m_counters.held = 0;
     }
     ++m_counters.delivered;
-    m_cv.notify_all();
+    m_cv.notifyAll();
 }
 
 simcam::StreamCounters SimStream::counters() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     simcam::StreamCounters counters = m_counters;
     counters.queued = m_queued.size();
     return counters;
 }
 
 void SimStream::closeGate() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_gateClosed = true;
 }
 
 bool SimStream::waitAtGate(int timeoutMs) {
-    Lock lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_atGate; });
+    MutexLock lock(m_mutex);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!m_atGate) {
+        if (!m_cv.waitUntil(m_mutex, deadline)) {
+            return m_atGate;
+        }
+    }
+    return true;
 }
 
 void SimStream::openGate() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_gateClosed = false;
     m_atGate = false;
-    m_cv.notify_all();
+    m_cv.notifyAll();
 }
 
 SimBuffer::SimBuffer(std::shared_ptr<SimStream> stream, Buffer* surface, std::string id,

@@ -14,6 +14,7 @@
 #include "../deliverythread.h"
 #include "../streambuffer.h"
 #include "simcam/simcam.h"
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace sim {
@@ -77,32 +78,32 @@ public:
     void openGate();
 
 private:
-    using Lock = std::unique_lock<std::mutex>;
-    void deliveryLoop(std::uint64_t generation);
-    bool nextDelivery(Lock& lock, std::uint64_t generation);
-    void deliver(Lock& lock);
-    void stopLocked(Lock& lock);
+    void launchLocked() REQUIRES(m_mutex);
+    void deliveryLoop(std::uint64_t generation) EXCLUDES(m_mutex);
+    bool nextDelivery(std::uint64_t generation) REQUIRES(m_mutex);
+    void deliver() REQUIRES(m_mutex);
+    void stopLocked() REQUIRES(m_mutex);
 
     const std::string m_id;
     const std::function<std::uint64_t()> m_payloadSize;
     const std::shared_ptr<QueueSignal> m_signal;
 
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_open = false;
-    bool m_grabbing = false;
-    bool m_reachable = true;
-    void* m_context = nullptr;
-    Events::NewBufferEventHandler m_handler = nullptr;
-    std::vector<SimBuffer*> m_buffers;
-    std::deque<SimBuffer*> m_queued;
-    std::deque<SimBuffer*> m_filled;
-    SimBuffer* m_inHandler = nullptr;
-    Backend::DeliveryThread m_delivery;
-    std::uint64_t m_nextBufferIndex = 0;
-    bool m_gateClosed = false;
-    bool m_atGate = false;
-    simcam::StreamCounters m_counters;
+    Mutex m_mutex;
+    Condition m_cv;
+    bool m_open GUARDED_BY(m_mutex) = false;
+    bool m_grabbing GUARDED_BY(m_mutex) = false;
+    bool m_reachable GUARDED_BY(m_mutex) = true;
+    void* m_context GUARDED_BY(m_mutex) = nullptr;
+    Events::NewBufferEventHandler m_handler GUARDED_BY(m_mutex) = nullptr;
+    std::vector<SimBuffer*> m_buffers GUARDED_BY(m_mutex);
+    std::deque<SimBuffer*> m_queued GUARDED_BY(m_mutex);
+    std::deque<SimBuffer*> m_filled GUARDED_BY(m_mutex);
+    SimBuffer* m_inHandler GUARDED_BY(m_mutex) = nullptr;
+    Backend::DeliveryThread m_delivery GUARDED_BY(m_mutex);
+    std::uint64_t m_nextBufferIndex GUARDED_BY(m_mutex) = 0;
+    bool m_gateClosed GUARDED_BY(m_mutex) = false;
+    bool m_atGate GUARDED_BY(m_mutex) = false;
+    simcam::StreamCounters m_counters GUARDED_BY(m_mutex);
 };
 
 class SimBuffer : public Backend::StreamBuffer<SimStream, SimBuffer> {

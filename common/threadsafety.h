@@ -52,9 +52,10 @@ private:
 class Condition {
 public:
     void wait(Mutex& mutex) REQUIRES(mutex) { m_cv.wait(mutex); }
-    template <typename Duration>
-    void waitFor(Mutex& mutex, Duration duration) REQUIRES(mutex) {
-        m_cv.wait_for(mutex, duration);
+    // False once the time is up.
+    template <typename TimePoint>
+    bool waitUntil(Mutex& mutex, TimePoint deadline) REQUIRES(mutex) {
+        return m_cv.wait_until(mutex, deadline) == std::cv_status::no_timeout;
     }
     void notifyAll() { m_cv.notify_all(); }
 
