@@ -56,7 +56,7 @@ DataStreamList* Device::GetDataStreams() {
     BGAPI2_TRACE("Device::GetDataStreams", m_backend->id());
     // Once prepared, the streams stay reachable after the device closed (a
     // camera that went away), so that a host can take its buffers back.
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     if (!m_streams && !m_backend->isOpen()) {
         throw Exceptions::NotAvailableException("device is not open", "Device::GetDataStreams");
     }
@@ -69,7 +69,7 @@ DataStreamList* Device::GetDataStreams() {
 StreamStatistics Device::GetStreamStatistics() {
     BGAPI2_TRACE("Device::GetStreamStatistics", m_backend->id());
     StreamStatistics sum;
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     if (!m_streams) {
         return sum;
     }

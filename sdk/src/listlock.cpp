@@ -3,8 +3,8 @@
 namespace BGAPI2 {
 namespace Backend {
 
-std::mutex& listLock() {
-    static std::mutex lock;
+Mutex& listLock() {
+    static Mutex lock;
     return lock;
 }
 

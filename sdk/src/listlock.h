@@ -1,6 +1,6 @@
 #pragma once
 
-#include <mutex>
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace Backend {
@@ -9,7 +9,7 @@ namespace Backend {
 // refreshes take it to change entries, snapshots to read them, so that a host
 // may look at the lists on one thread while another thread refreshes them.
 // Never held across a producer call that may wait for a camera.
-std::mutex& listLock();
+Mutex& listLock();
 
 }  // namespace Backend
 }  // namespace BGAPI2

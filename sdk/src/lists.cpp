@@ -17,7 +17,7 @@ InterfaceList::~InterfaceList() = default;
 void InterfaceList::Refresh(bo_uint64 timeout) {
     BGAPI2_TRACE("InterfaceList::Refresh", m_system->id(), std::to_string(timeout));
     const auto interfaces = m_system->interfaces();
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     m_cache->fill(m_entries, interfaces);
 }
 
@@ -30,7 +30,7 @@ DeviceList::~DeviceList() = default;
 void DeviceList::Refresh(bo_uint64 timeout) {
     BGAPI2_TRACE("DeviceList::Refresh", m_interface->id(), std::to_string(timeout));
     const auto devices = m_interface->devices();
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     m_cache->fill(m_entries, devices);
 }
 
@@ -54,7 +54,7 @@ DataStreamList::~DataStreamList() = default;
 void DataStreamList::Refresh() {
     BGAPI2_TRACE("DataStreamList::Refresh", m_device->id());
     const auto streams = m_device->dataStreams();
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     m_cache->fill(m_entries, streams);
 }
 

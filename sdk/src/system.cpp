@@ -45,7 +45,7 @@ InterfaceList* System::GetInterfaces() {
     if (!m_backend->hasInterfaceList()) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     if (!m_interfaces) {
         m_interfaces = std::make_unique<InterfaceList>(m_backend);
     }
@@ -88,7 +88,7 @@ DeviceList* Interface::GetDevices() {
     if (!m_backend->hasDeviceList()) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     if (!m_devices) {
         m_devices = std::make_unique<DeviceList>(m_backend);
     }

@@ -5,6 +5,7 @@
 #include "listlock.h"
 #include "producers.h"
 #include "simulation/simruntime.h"
+#include "threadsafety.h"
 #include "trace.h"
 
 namespace BGAPI2 {
@@ -15,8 +16,8 @@ struct SystemList::Impl {
 };
 
 namespace {
-std::mutex g_instanceMutex;
-SystemList* g_instance = nullptr;
+Mutex g_instanceMutex;
+SystemList* g_instance GUARDED_BY(g_instanceMutex) = nullptr;
 }  // namespace
 
 SystemList::SystemList() : m_impl(std::make_unique<Impl>()) {
@@ -31,7 +32,7 @@ SystemList::~SystemList() {
 
 SystemList* SystemList::GetInstance() {
     BGAPI2_TRACE("SystemList::GetInstance", "SystemList");
-    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    MutexLock lock(g_instanceMutex);
     if (!sim::systemListAvailable()) {
         return nullptr;
     }
@@ -47,8 +48,8 @@ void SystemList::ReleaseInstance() {
     BGAPI2_TRACE("SystemList::ReleaseInstance", "SystemList");
     SystemList* instance = nullptr;
     {
-        std::lock_guard<std::mutex> lists(Backend::listLock());
-        std::lock_guard<std::mutex> lock(g_instanceMutex);
+        MutexLock lists(Backend::listLock());
+        MutexLock lock(g_instanceMutex);
         instance = g_instance;
         g_instance = nullptr;
     }
@@ -57,10 +58,10 @@ void SystemList::ReleaseInstance() {
 
 std::vector<ListedDevice> SystemList::ListedDevices() {
     std::vector<ListedDevice> listed;
-    std::lock_guard<std::mutex> lists(Backend::listLock());
+    MutexLock lists(Backend::listLock());
     SystemList* instance = nullptr;
     {
-        std::lock_guard<std::mutex> lock(g_instanceMutex);
+        MutexLock lock(g_instanceMutex);
         instance = g_instance;
     }
     if (instance == nullptr) {
@@ -93,7 +94,7 @@ void SystemList::Refresh() {
             systems.push_back(system);
         }
     }
-    std::lock_guard<std::mutex> lock(Backend::listLock());
+    MutexLock lock(Backend::listLock());
     m_impl->cache.fill(m_entries, systems);
 }
 

@@ -62,12 +62,12 @@ GenDevice::~GenDevice() {
 }
 
 bool GenDevice::isOpen() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_device != nullptr;
 }
 
 void GenDevice::open() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_device != nullptr) {
         throw Exceptions::ResourceInUseException("device '" + m_id + "' is already open",
                                                  "Device::Open");
@@ -104,7 +104,7 @@ void GenDevice::disconnectLossSignal() {
 void GenDevice::close() {
     std::shared_ptr<GenStream> stream;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        MutexLock lock(m_mutex);
         stream = m_stream;
     }
     if (stream) {
@@ -113,7 +113,7 @@ void GenDevice::close() {
     // A camera that stopped answering before anyone noticed is given up as
     // lost: releasing it here would wait out Aravis's retries.
     const bool silent = !m_lost && isOpen() && lookAgain() == Presence::Silent;
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_device == nullptr) {
         return;
     }
@@ -123,7 +123,7 @@ void GenDevice::close() {
 }
 
 ArvDevice* GenDevice::arvDevice() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_device == nullptr) {
         throw Exceptions::ObjectInvalidException("device '" + m_id + "' is not open",
                                                  "Device::GetRemoteNode");
@@ -137,7 +137,7 @@ ArvDevice* GenDevice::arvDevice() {
 
 bool GenDevice::answers() {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_lost || m_device == nullptr) {
             return false;
         }
@@ -149,7 +149,7 @@ bool GenDevice::answers() {
 GenDevice::Presence GenDevice::lookAgain() {
     sockaddr_in address{};
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (!m_hasAddress) {
             return Presence::Unknown;
         }
@@ -165,7 +165,7 @@ void GenDevice::markLost() {
     }
     std::shared_ptr<GenStream> stream;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        MutexLock lock(m_mutex);
         stream = m_stream;
     }
     if (stream) {
@@ -187,7 +187,7 @@ void GenDevice::markAvailable() {
 }
 
 std::vector<std::shared_ptr<Backend::DataStreamBackend>> GenDevice::dataStreams() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (!m_stream) {
         m_stream = std::make_shared<GenStream>(m_id + "/Stream0", weak_from_this());
     }

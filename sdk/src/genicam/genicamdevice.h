@@ -12,6 +12,7 @@
 
 #include "../backend.h"
 #include "../deviceevents.h"
+#include "threadsafety.h"
 
 namespace BGAPI2 {
 namespace genicam {
@@ -59,8 +60,8 @@ public:
     void markAvailable();
 
 private:
-    void connectLossSignal();
-    void disconnectLossSignal();
+    void connectLossSignal() REQUIRES(m_mutex);
+    void disconnectLossSignal() REQUIRES(m_mutex);
 
     const std::string m_id;
     const std::string m_serial;
@@ -68,12 +69,12 @@ private:
     const std::string m_vendor;
     const std::string m_protocol;
     const std::function<void()> m_onLost;
-    std::mutex m_mutex;
-    ArvDevice* m_device = nullptr;
-    gulong m_lossSignal = 0;
-    bool m_hasAddress = false;
-    sockaddr_in m_address{};
-    std::shared_ptr<GenStream> m_stream;
+    Mutex m_mutex;
+    ArvDevice* m_device GUARDED_BY(m_mutex) = nullptr;
+    gulong m_lossSignal GUARDED_BY(m_mutex) = 0;
+    bool m_hasAddress GUARDED_BY(m_mutex) = false;
+    sockaddr_in m_address GUARDED_BY(m_mutex){};
+    std::shared_ptr<GenStream> m_stream GUARDED_BY(m_mutex);
     std::atomic<bool> m_lost{false};
     // Last, so that it goes first: its thread may be inside a handler.
     Backend::DeviceEvents m_events;
