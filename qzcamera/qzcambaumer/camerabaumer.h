@@ -131,10 +131,9 @@ private:
     void runLeftRequests(const LeftRequests& left) REQUIRES(m_turn);
     int withTurnTaken(int (CCameraBaumer::*step)()) RELEASE(m_turn);
     void refuseInCallback(const char* operation);
-    void setState(DriverState next) EXCLUDES(m_stateMutex);
     void settle(DriverState next) REQUIRES(m_stateMutex);
+    void markStopped() REQUIRES(m_stateMutex);
     bool givingUp() const REQUIRES(m_stateMutex);
-    std::uint64_t epoch() EXCLUDES(m_stateMutex);
 
     // ---- host calls with the turn held (camerabaumer_hostcalls.cpp)
     int openHeld() REQUIRES(m_turn);
@@ -146,6 +145,7 @@ private:
     void closeCamera() REQUIRES(m_turn);
     bool runModeSetup(BGAPI2::Device* device, int mode) REQUIRES(m_turn);
     BGAPI2::Device* currentDevice() EXCLUDES(m_deviceMutex);
+    BGAPI2::Device* usableDevice() EXCLUDES(m_deviceMutex, m_stateMutex);
     BGAPI2::Device* takeDevice() REQUIRES(m_turn) EXCLUDES(m_deviceMutex);
 
     // ---- discovery and claims (camerabaumer_discovery.cpp)

@@ -3,20 +3,9 @@
 #include <QDebug>
 
 #include "camerabaumer.h"
+#include "sdkobjects.h"
 
 using BGAPI2::Exceptions::IException;
-
-namespace {
-
-// Opening counts an object already open as done.
-template <typename SdkObject>
-void openIfClosed(SdkObject* object) {
-    if (!object->IsOpen()) {
-        object->Open();
-    }
-}
-
-}  // namespace
 
 bool CCameraBaumer::walkDeviceLists(const std::function<bool(BGAPI2::DeviceList*)>& visit) {
     for (auto sys = s_pSystemList->begin(); sys != s_pSystemList->end(); ++sys) {
@@ -72,37 +61,21 @@ QList<QString> CCameraBaumer::IEnumAvailableCameras() try {
 }
 
 bool CCameraBaumer::openSystem(BGAPI2::System* system) {
-    return SDK_STEP("openSystem", false, [system] {
-        openIfClosed(system);
-        return true;
-    });
+    return SDK_STEP("openSystem", false, [system] { return openIfClosed(system); });
 }
 
 BGAPI2::InterfaceList* CCameraBaumer::getSystemInterfaces(BGAPI2::System* system) {
-    return SDK_STEP("getSystemInterfaces", static_cast<BGAPI2::InterfaceList*>(nullptr), [system] {
-        BGAPI2::InterfaceList* interfaces = system->GetInterfaces();
-        if (interfaces != nullptr) {
-            interfaces->Refresh(100);
-        }
-        return interfaces;
-    });
+    return SDK_STEP("getSystemInterfaces", static_cast<BGAPI2::InterfaceList*>(nullptr),
+                    [system] { return refreshed(system->GetInterfaces()); });
 }
 
 bool CCameraBaumer::openInterface(BGAPI2::Interface* iface) {
-    return SDK_STEP("openInterface", false, [iface] {
-        openIfClosed(iface);
-        return true;
-    });
+    return SDK_STEP("openInterface", false, [iface] { return openIfClosed(iface); });
 }
 
 BGAPI2::DeviceList* CCameraBaumer::getDevices(BGAPI2::Interface* iface) {
-    return SDK_STEP("getDevices", static_cast<BGAPI2::DeviceList*>(nullptr), [iface] {
-        BGAPI2::DeviceList* devices = iface->GetDevices();
-        if (devices != nullptr) {
-            devices->Refresh(100);
-        }
-        return devices;
-    });
+    return SDK_STEP("getDevices", static_cast<BGAPI2::DeviceList*>(nullptr),
+                    [iface] { return refreshed(iface->GetDevices()); });
 }
 
 // The devices of a list with this serial number, as the list's entries give
@@ -177,19 +150,11 @@ bool CCameraBaumer::prepareDevice(BGAPI2::Device* device) {
 }
 
 bool CCameraBaumer::openDevice(BGAPI2::Device* device) {
-    return SDK_STEP("openDevice", false, [device] {
-        openIfClosed(device);
-        return true;
-    });
+    return SDK_STEP("openDevice", false, [device] { return openIfClosed(device); });
 }
 
 bool CCameraBaumer::closeDevice(BGAPI2::Device* device) {
-    return SDK_STEP("closeDevice", false, [device] {
-        if (device->IsOpen()) {
-            device->Close();
-        }
-        return true;
-    });
+    return SDK_STEP("closeDevice", false, [device] { return closeIfOpen(device); });
 }
 
 // A camera streams to one object: a second one would take over its frames and

@@ -102,12 +102,17 @@ void CCameraBaumer::closeCamera() {
     releaseClaim();
     MutexLock lock(m_stateMutex);
     m_state = DriverState::Closed;
-    m_bOpened = false;
 }
 
 BGAPI2::Device* CCameraBaumer::currentDevice() {
     MutexLock lock(m_deviceMutex);
     return m_pDevice;
+}
+
+// The open camera's device; null while it is closed, lost or being closed.
+BGAPI2::Device* CCameraBaumer::usableDevice() {
+    MutexLock lock(m_deviceMutex);
+    return usable(state()) ? m_pDevice : nullptr;
 }
 
 // Host calls that use the device find none from here on.
@@ -133,8 +138,7 @@ int CCameraBaumer::IStartCamera() {
 int CCameraBaumer::startWithoutSwitch() {
     {
         MutexLock lock(m_stateMutex);
-        const bool open = m_state == DriverState::Open || m_state == DriverState::Grabbing;
-        if (!open) {
+        if (!usable(m_state)) {
             return 0;
         }
         if (m_nReqMode == m_nCurMode) {
@@ -147,9 +151,8 @@ int CCameraBaumer::startWithoutSwitch() {
 }
 
 int CCameraBaumer::startHeld() {
-    const DriverState now = state();
-    BGAPI2::Device* device = currentDevice();
-    if ((now != DriverState::Open && now != DriverState::Grabbing) || device == nullptr) {
+    BGAPI2::Device* device = usableDevice();
+    if (device == nullptr) {
         return 0;
     }
     const int mode = m_nReqMode;
@@ -204,9 +207,6 @@ int CCameraBaumer::stopHeld() {
         stopDeviceDataStream(device);
     }
     MutexLock lock(m_stateMutex);
-    m_bGrabbing = false;
-    if (m_state == DriverState::Grabbing) {
-        m_state = DriverState::Open;
-    }
+    markStopped();
     return 1;
 }

@@ -9,12 +9,6 @@ DriverState CCameraBaumer::state() {
     return m_state;
 }
 
-void CCameraBaumer::setState(DriverState next) {
-    MutexLock lock(m_stateMutex);
-    m_state = next;
-    m_turn.notifyChange();
-}
-
 // The end of a step on the same opening: a close left meanwhile from the
 // callback stands until it has run.
 void CCameraBaumer::settle(DriverState next) {
@@ -23,13 +17,16 @@ void CCameraBaumer::settle(DriverState next) {
     }
 }
 
-bool CCameraBaumer::givingUp() const {
-    return m_bDestroying || m_state == DriverState::Closing || m_state == DriverState::Closed;
+// No frame goes to the host from here on.
+void CCameraBaumer::markStopped() {
+    m_bGrabbing = false;
+    if (m_state == DriverState::Grabbing) {
+        m_state = DriverState::Open;
+    }
 }
 
-std::uint64_t CCameraBaumer::epoch() {
-    MutexLock lock(m_stateMutex);
-    return m_nEpoch;
+bool CCameraBaumer::givingUp() const {
+    return m_bDestroying || m_state == DriverState::Closing || m_state == DriverState::Closed;
 }
 
 bool CCameraBaumer::inOwnDelivery() const {
@@ -58,12 +55,13 @@ bool CCameraBaumer::enterTurn(Leave leave) {
         m_turn.take(m_stateMutex);
         return true;
     }
-    if (!m_bDestroying && m_turn.tryTake(m_stateMutex)) {
+    if (m_bDestroying) {
+        return false;
+    }
+    if (m_turn.tryTake(m_stateMutex)) {
         return true;
     }
-    if (!m_bDestroying) {
-        leaveRequest(leave);
-    }
+    leaveRequest(leave);
     return false;
 }
 
@@ -71,10 +69,7 @@ bool CCameraBaumer::enterTurn(Leave leave) {
 // turn up.
 void CCameraBaumer::leaveRequest(Leave leave) {
     if (leave == Leave::Stop) {
-        m_bGrabbing = false;
-        if (m_state == DriverState::Grabbing) {
-            m_state = DriverState::Open;
-        }
+        markStopped();
         m_left.stop = true;
         m_left.stopEpoch = m_nEpoch;
         m_left.stopStarts = m_nSetups;
@@ -118,7 +113,7 @@ void CCameraBaumer::runLeftRequests(const LeftRequests& left) {
         close = left.close && left.closeEpoch == m_nEpoch && m_state == DriverState::Closing;
         // A host start since makes the stop moot; a reconnection does not.
         stop = left.stop && left.stopEpoch == m_nEpoch && left.stopStarts == m_nSetups &&
-               (m_state == DriverState::Open || m_state == DriverState::Grabbing);
+               usable(m_state);
     }
     if (close) {
         closeCamera();

@@ -1,5 +1,6 @@
 // The device's data streams and their buffer pools.
 #include "camerabaumer.h"
+#include "sdkobjects.h"
 
 using BGAPI2::Exceptions::IException;
 
@@ -53,21 +54,11 @@ int CCameraBaumer::clearDeviceDataStream(BGAPI2::Device* device) {
 }
 
 bool CCameraBaumer::openDataStream(BGAPI2::DataStream* stream) {
-    return SDK_STEP("openDataStream", false, [stream] {
-        if (!stream->IsOpen()) {
-            stream->Open();
-        }
-        return true;
-    });
+    return SDK_STEP("openDataStream", false, [stream] { return openIfClosed(stream); });
 }
 
 bool CCameraBaumer::closeDataStream(BGAPI2::DataStream* stream) {
-    return SDK_STEP("closeDataStream", false, [stream] {
-        if (stream->IsOpen()) {
-            stream->Close();
-        }
-        return true;
-    });
+    return SDK_STEP("closeDataStream", false, [stream] { return closeIfOpen(stream); });
 }
 
 bool CCameraBaumer::createStreamBuffers(BGAPI2::DataStream* stream, int count) {

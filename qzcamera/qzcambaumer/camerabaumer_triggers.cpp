@@ -65,8 +65,7 @@ bool CCameraBaumer::setDeviceAutoTrigger(BGAPI2::Device* device) {
 // while another thread changes the camera.
 int CCameraBaumer::ISendSoftTrigger() try {
     MutexLock lock(m_deviceMutex);
-    const DriverState now = state();
-    if (m_pDevice == nullptr || (now != DriverState::Open && now != DriverState::Grabbing)) {
+    if (m_pDevice == nullptr || !usable(state())) {
         return 0;
     }
     BGAPI2::Device* device = m_pDevice;
@@ -97,12 +96,8 @@ int CCameraBaumer::ITriggerCamera(int n) {
 }
 
 int CCameraBaumer::triggerHeld() {
-    const DriverState now = state();
-    BGAPI2::Device* device = currentDevice();
-    if (device == nullptr || (now != DriverState::Open && now != DriverState::Grabbing)) {
-        return 0;
-    }
-    if (!setDeviceSoftTrigger(device)) {
+    BGAPI2::Device* device = usableDevice();
+    if (device == nullptr || !setDeviceSoftTrigger(device)) {
         return 0;
     }
     {

@@ -11,6 +11,11 @@ enum class DriverState {
     Closing,   // being given up; frames and new work are refused
 };
 
+// Whether the camera can be configured, started or triggered.
+inline bool usable(DriverState state) {
+    return state == DriverState::Open || state == DriverState::Grabbing;
+}
+
 // Whose turn it is to change a driver object's life cycle: one thread at a
 // time opens, starts, stops, closes, reconnects or deletes. Its flag is
 // guarded by the object's state lock, handed to every call, so that a thread
