@@ -129,7 +129,20 @@ private:
     void leaveRequest(Leave leave) REQUIRES(m_stateMutex);
     void giveTurn() RELEASE(m_turn) EXCLUDES(m_stateMutex);
     void runLeftRequests(const LeftRequests& left) REQUIRES(m_turn);
-    int withTurnTaken(int (CCameraBaumer::*step)()) RELEASE(m_turn);
+    // Runs a step with the turn the caller took, and gives the turn up after,
+    // also when the step throws.
+    template <typename... Args>
+    int withTurnTaken(int (CCameraBaumer::*step)(Args...), Args... args) RELEASE(m_turn) {
+        int result = 0;
+        try {
+            result = (this->*step)(args...);
+        } catch (...) {
+            giveTurn();
+            throw;
+        }
+        giveTurn();
+        return result;
+    }
     void refuseInCallback(const char* operation);
     void settle(DriverState next) REQUIRES(m_stateMutex);
     void markStopped() REQUIRES(m_stateMutex);
@@ -175,6 +188,7 @@ private:
     void watchDevice(BGAPI2::Device* device) REQUIRES(m_turn);
     void unwatchDevice() REQUIRES(m_turn);
     bool takeTurnForEvent() TRY_ACQUIRE(true, m_turn) EXCLUDES(m_stateMutex);
+    int onDeviceEvent(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) REQUIRES(m_turn);
     void onDeviceLost() REQUIRES(m_turn);
     void onDeviceBack() REQUIRES(m_turn);
 

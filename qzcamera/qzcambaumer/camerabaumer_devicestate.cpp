@@ -52,20 +52,18 @@ bool CCameraBaumer::takeTurnForEvent() {
 }
 
 void CCameraBaumer::DeviceStateChanged(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
-    if (!takeTurnForEvent()) {
-        return;
+    if (takeTurnForEvent()) {
+        withTurnTaken(&CCameraBaumer::onDeviceEvent, device, state);
     }
-    try {
-        if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_LOST) {
-            onDeviceLost();
-        } else if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
-            onDeviceBack();
-        }
-    } catch (...) {
-        giveTurn();
-        throw;
+}
+
+int CCameraBaumer::onDeviceEvent(BGAPI2::Device* device, BGAPI2::Events::DeviceState state) {
+    if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_LOST) {
+        onDeviceLost();
+    } else if (device == m_pWatched && state == BGAPI2::Events::DEVICE_STATE_AVAILABLE) {
+        onDeviceBack();
     }
-    giveTurn();
+    return 1;
 }
 
 // What the host set stays as it was; the streams and the device go, so that

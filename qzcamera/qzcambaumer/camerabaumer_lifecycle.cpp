@@ -122,18 +122,6 @@ void CCameraBaumer::runLeftRequests(const LeftRequests& left) {
     }
 }
 
-int CCameraBaumer::withTurnTaken(int (CCameraBaumer::*step)()) {
-    int result = 0;
-    try {
-        result = (this->*step)();
-    } catch (...) {
-        giveTurn();
-        throw;
-    }
-    giveTurn();
-    return result;
-}
-
 void CCameraBaumer::refuseInCallback(const char* operation) {
     qWarning() << QString(
                       "Baumer camera(%1): %2 from inside the frame callback is not done while "
