@@ -86,30 +86,24 @@ StreamStatistics Device::GetStreamStatistics() {
 
 NodeMap* Device::GetRemoteNodeList() {
     BGAPI2_TRACE("Device::GetRemoteNodeList", m_backend->id());
+    return nodeMap("Device::GetRemoteNodeList");
+}
+
+Node* Device::GetRemoteNode(const String& name) {
+    BGAPI2_TRACE("Device::GetRemoteNode", m_backend->id(), name.str());
+    return nodeMap("Device::GetRemoteNode")->lookUp(name);
+}
+
+// Made on first use, by whichever thread asks first.
+NodeMap* Device::nodeMap(const char* function) {
     if (!m_backend->isOpen()) {
-        throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNodeList");
+        throw Exceptions::NotAvailableException("device is not open", function);
     }
     std::lock_guard<std::mutex> lock(m_nodesMutex);
     if (!m_nodes) {
         m_nodes = std::make_unique<NodeMap>(m_backend);
     }
     return m_nodes.get();
-}
-
-Node* Device::GetRemoteNode(const String& name) {
-    BGAPI2_TRACE("Device::GetRemoteNode", m_backend->id(), name.str());
-    if (!m_backend->isOpen()) {
-        throw Exceptions::NotAvailableException("device is not open", "Device::GetRemoteNode");
-    }
-    NodeMap* nodes = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_nodesMutex);
-        if (!m_nodes) {
-            m_nodes = std::make_unique<NodeMap>(m_backend);
-        }
-        nodes = m_nodes.get();
-    }
-    return nodes->lookUp(name);
 }
 
 void Device::RegisterDeviceStateEventHandler(void* callBackOwner,

@@ -220,6 +220,7 @@ public:
                                          Events::DeviceStateEventHandler handler);
 
 private:
+    NodeMap* nodeMap(const char* function);
     std::shared_ptr<Backend::DeviceBackend> m_backend;
     bool m_stateHandlerSet = false;
     std::unique_ptr<DataStreamList> m_streams;
