@@ -43,6 +43,35 @@ protected:
         EXPECT_EQ(host.frameCount(), count);
     }
 
+    // Starts free run. In the first frame's callback waits until fromHost has
+    // begun on another thread, gives it time to reach its wait, then runs
+    // fromCallback. The host call's result.
+    std::future<int> callDuringCallback(CCameraBaumer* camera,
+                                        std::function<void(ICameraObject*)> fromCallback,
+                                        std::function<int()> fromHost) {
+        std::shared_future<void> hostIsCalling = hostCalling.get_future().share();
+        host.onFrame = [this, hostIsCalling, fromCallback](ICameraObject* object) {
+            if (!firstFrame.exchange(false)) {
+                return;
+            }
+            inCallback.set_value();
+            hostIsCalling.wait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            fromCallback(object);
+        };
+        camera->m_nReqMode = MODE_CONTINUOUS;
+        EXPECT_EQ(camera->IStartCamera(), 1);
+        inCallback.get_future().wait();
+        return std::async(std::launch::async, [this, fromHost] {
+            hostCalling.set_value();
+            return fromHost();
+        });
+    }
+
+    std::promise<void> inCallback;
+    std::promise<void> hostCalling;
+    std::atomic<bool> firstFrame{true};
+
     // One software trigger gives one frame.
     void expectSoftwareTriggerWorks(CCameraBaumer* camera) {
         camera->m_nReqMode = MODE_SOFT_TRIGGER;
@@ -127,41 +156,30 @@ class HostAndCallbackGiveUp
 TEST_P(HostAndCallbackGiveUp, BothReturnAndNoFrameFollows) {
     const auto [hostCall, callbackCall] = GetParam();
     CCameraBaumer* camera = opened("FAST");
-    std::promise<void> inCallback;
-    std::promise<void> hostCalling;
-    std::shared_future<void> hostIsCalling = hostCalling.get_future().share();
-    std::atomic<bool> once{true};
     std::atomic<bool> callbackDone{false};
-    host.onFrame = [&](ICameraObject* object) {
-        if (!once.exchange(false)) {
-            return;
-        }
-        inCallback.set_value();
-        hostIsCalling.wait();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the host is waiting now
-        if (callbackCall == CallbackGivesUp::StopThenClose) {
-            object->IStopCamera();
-        }
-        if (callbackCall == CallbackGivesUp::Open) {
-            object->IOpenCamera();
-        } else {
-            object->ICloseCamera();
-        }
-        callbackDone = true;
-    };
-    camera->m_nReqMode = MODE_CONTINUOUS;
-    ASSERT_EQ(camera->IStartCamera(), 1);
-    inCallback.get_future().wait();
-    auto call = std::async(std::launch::async, [&] {
-        hostCalling.set_value();
-        if (hostCall == HostGivesUp::Stop) {
-            camera->IStopCamera();
-        } else if (hostCall == HostGivesUp::Close) {
-            camera->ICloseCamera();
-        } else {
-            camera->destroy();
-        }
-    });
+    auto call = callDuringCallback(
+        camera,
+        [&, callbackCall = callbackCall](ICameraObject* object) {
+            if (callbackCall == CallbackGivesUp::StopThenClose) {
+                object->IStopCamera();
+            }
+            if (callbackCall == CallbackGivesUp::Open) {
+                object->IOpenCamera();
+            } else {
+                object->ICloseCamera();
+            }
+            callbackDone = true;
+        },
+        [camera, hostCall = hostCall] {
+            if (hostCall == HostGivesUp::Stop) {
+                camera->IStopCamera();
+            } else if (hostCall == HostGivesUp::Close) {
+                camera->ICloseCamera();
+            } else {
+                camera->destroy();
+            }
+            return 1;
+        });
     ASSERT_EQ(call.wait_for(std::chrono::seconds(5)), std::future_status::ready)
         << "the host call and the callback wait for each other";
     EXPECT_TRUE(callbackDone.load()) << "the host call returned while its callback ran";
@@ -192,26 +210,9 @@ TEST_F(HostCallback, DeletionLeftByTheCallbackIsFinishedByTheThreadHoldingTheTur
     CCameraBaumer* camera = opened("FAST");
     objects.back().release();  // deleted by the test's own calls
     objects.pop_back();
-    std::promise<void> inCallback;
-    std::promise<void> hostCalling;
-    std::shared_future<void> hostIsCalling = hostCalling.get_future().share();
-    std::atomic<bool> once{true};
-    host.onFrame = [&](ICameraObject*) {
-        if (!once.exchange(false)) {
-            return;
-        }
-        inCallback.set_value();
-        hostIsCalling.wait();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the reopen waits now
-        camera->destroy();
-    };
-    camera->m_nReqMode = MODE_CONTINUOUS;
-    ASSERT_EQ(camera->IStartCamera(), 1);
-    inCallback.get_future().wait();
-    auto reopen = std::async(std::launch::async, [&] {
-        hostCalling.set_value();
-        return camera->IOpenCamera();
-    });
+    auto reopen = callDuringCallback(
+        camera, [camera](ICameraObject*) { camera->destroy(); },
+        [camera] { return camera->IOpenCamera(); });
     ASSERT_EQ(reopen.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(reopen.get(), 1);
     EXPECT_TRUE(eventually([] { return !simcam::isOpen("FAST"); })) << "the object was not deleted";
