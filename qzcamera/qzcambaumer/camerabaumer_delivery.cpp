@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 
 #include <cstring>
+#include <utility>
 
 #include "camerabaumer.h"
 #include "hostboundary.h"
@@ -16,6 +17,22 @@ thread_local FrameInFlight* t_frame = nullptr;
 // Frames the host takes as they lie in the buffer; all others become BGR8.
 bool isPassThrough(const BGAPI2::String& format) {
     return std::strncmp(format.get(), "Mono", 4) == 0 || std::strncmp(format.get(), "RGB8", 4) == 0;
+}
+
+// Packed monochrome frames reach the host unpacked, one sample per 16-bit
+// container as in the unpacked format of their depth, so that width x height
+// 16-bit values can be read. Null for a format that is not packed.
+const char* unpackedMonoFormat(const BGAPI2::String& format) {
+    static constexpr std::pair<const char*, const char*> kPacked[] = {
+        {"Mono10p", "Mono10"},      {"Mono12p", "Mono12"},      {"Mono14p", "Mono14"},
+        {"Mono10Packed", "Mono10"}, {"Mono12Packed", "Mono12"},
+    };
+    for (const auto& [packed, unpacked] : kPacked) {
+        if (std::strcmp(format.get(), packed) == 0) {
+            return unpacked;
+        }
+    }
+    return nullptr;
 }
 
 // Forgets the image before releasing it: a release that fails is not tried
@@ -83,13 +100,17 @@ bool CCameraBaumer::callHost(BGAPI2::Buffer* buffer, void* pixels,
     return true;
 }
 
-// The pixels the host gets: the buffer's own, or a BGR8 image made from them.
-// Null when the frame cannot be converted.
+// The pixels the host gets: the buffer's own, or an image made from them
+// (BGR8, or packed mono unpacked). Null when the frame cannot be converted.
 void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
                                  BGAPI2::Image** converted) {
     const BGAPI2::String format = buffer->GetPixelFormat();
+    const char* target = "BGR8";
     if (isPassThrough(format)) {
-        return buffer->GetMemPtr();
+        target = unpackedMonoFormat(format);
+        if (target == nullptr) {
+            return buffer->GetMemPtr();
+        }
     }
     if (m_pImageProcessor == nullptr) {
         reportNoImageProcessor(format);
@@ -100,7 +121,7 @@ void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
     const auto height = static_cast<BGAPI2::bo_uint>(buffer->GetHeight());
     const auto width = static_cast<BGAPI2::bo_uint>(buffer->GetWidth());
     *source = m_pImageProcessor->CreateImage(width, height, format, memory, size);
-    (*source)->TransformImage("BGR8", converted);
+    (*source)->TransformImage(target, converted);
     return (*converted)->GetBuffer();
 }
 

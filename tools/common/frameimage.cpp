@@ -27,8 +27,14 @@ FrameLayout frameLayoutOf(const QString& pixelFormat, int* depth) {
         return FrameLayout::Gray8;
     }
     if (pixelFormat.startsWith("Mono")) {
+        // "Mono12", and packed "Mono12p" or "Mono12Packed", which the plug-in
+        // hands over unpacked.
+        int digits = 0;
+        while (4 + digits < pixelFormat.size() && pixelFormat[4 + digits].isDigit()) {
+            ++digits;
+        }
         bool ok = false;
-        const int bits = pixelFormat.mid(4).toInt(&ok);
+        const int bits = pixelFormat.mid(4, digits).toInt(&ok);
         *depth = ok ? bits : 16;
         return FrameLayout::Gray16;
     }

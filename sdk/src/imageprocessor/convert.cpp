@@ -1,5 +1,7 @@
 #include "convert.h"
 
+#include "unpack.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -33,18 +35,22 @@ int bayerCode(BayerOrder order) {
 }
 
 // Deep samples are brought to 8 bits before anything else: demosaicing 8-bit
-// data is much faster than 16-bit.
+// data is much faster than 16-bit. Packed samples go straight to 8 bits.
 cv::Mat narrowed(const FormatInfo& format, const std::uint8_t* src, std::uint32_t width,
-                 std::uint32_t height) {
+                 std::uint32_t height, int channels) {
     const int rows = static_cast<int>(height);
     const int cols = static_cast<int>(width);
     if (format.depth <= 8) {
-        return cv::Mat(rows, cols, CV_8UC1, const_cast<std::uint8_t*>(src));
+        return cv::Mat(rows, cols, CV_8UC(channels), const_cast<std::uint8_t*>(src));
     }
     // One scratch image per delivery thread, reused frame after frame.
     thread_local cv::Mat scratch;
-    scratch.create(rows, cols, CV_8UC1);
-    const cv::Mat wide(rows, cols, CV_16UC1, const_cast<std::uint8_t*>(src));
+    scratch.create(rows, cols, CV_8UC(channels));
+    if (format.packing != pixel::Packing::None) {
+        unpackTo8(format, src, std::size_t{width} * height * channels, scratch.data);
+        return scratch;
+    }
+    const cv::Mat wide(rows, cols, CV_16UC(channels), const_cast<std::uint8_t*>(src));
     wide.convertTo(scratch, CV_8U, 1.0 / static_cast<double>(1 << (format.depth - 8)));
     return scratch;
 }
@@ -53,31 +59,47 @@ std::uint8_t clampByte(int v) {
     return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
 }
 
-// BT.601 video range, as OpenCV's 4:2:2 conversions use it.
-void yuvToBgr(int y, int u, int v, std::uint8_t* out) {
-    const int c = 1192 * std::max(y - 16, 0);
+// BT.601 weights in 10-bit fixed point; video range as OpenCV's 4:2:2
+// conversions use it.
+void yuvToBgr(int y, int u, int v, pixel::Range range, std::uint8_t* out) {
     const int d = u - 128;
     const int e = v - 128;
+    if (range == pixel::Range::Full) {
+        const int c = 1024 * y;
+        out[0] = clampByte((c + 1815 * d + 512) >> 10);
+        out[1] = clampByte((c - 352 * d - 731 * e + 512) >> 10);
+        out[2] = clampByte((c + 1436 * e + 512) >> 10);
+        return;
+    }
+    const int c = 1192 * std::max(y - 16, 0);
     out[0] = clampByte((c + 2066 * d + 512) >> 10);
     out[1] = clampByte((c - 400 * d - 833 * e + 512) >> 10);
     out[2] = clampByte((c + 1634 * e + 512) >> 10);
 }
 
-void yuv444ToBgr(const std::uint8_t* src, std::uint64_t pixels, std::uint8_t* dst) {
-    for (std::uint64_t i = 0; i < pixels; ++i, src += 3, dst += 3) {
-        yuvToBgr(src[1], src[0], src[2], dst);
+// Any YUV layout, a chroma group at a time.
+void yuvGroupsToBgr(const FormatInfo& format, const std::uint8_t* src, std::uint64_t pixels,
+                    std::uint8_t* dst) {
+    const pixel::ChromaGroup& group = *pixel::chromaGroup(format.layout);
+    for (std::uint64_t i = 0; i < pixels; i += group.pixels, src += group.bytes) {
+        for (int k = 0; k < group.pixels; ++k, dst += 3) {
+            yuvToBgr(src[group.y[k]], src[group.u], src[group.v], format.range, dst);
+        }
     }
 }
 
-// U Y Y V Y Y: four pixels share one chroma pair.
-void yuv411ToBgr(const std::uint8_t* src, std::uint64_t pixels, std::uint8_t* dst) {
-    for (std::uint64_t i = 0; i < pixels; i += 4, src += 6) {
-        const int u = src[0];
-        const int v = src[3];
-        const int ys[4] = {src[1], src[2], src[4], src[5]};
-        for (int k = 0; k < 4; ++k, dst += 3) {
-            yuvToBgr(ys[k], u, v, dst);
-        }
+// OpenCV's own 4:2:2 conversions are faster; they know only video range.
+int videoRangeCode(const FormatInfo& format) {
+    if (format.range != pixel::Range::Video) {
+        return -1;
+    }
+    switch (format.layout) {
+        case Layout::YUV422_UYVY:
+            return cv::COLOR_YUV2BGR_UYVY;
+        case Layout::YUV422_YUYV:
+            return cv::COLOR_YUV2BGR_YUYV;
+        default:
+            return -1;
     }
 }
 
@@ -103,16 +125,21 @@ void toBgr8(const FormatInfo& format, const std::uint8_t* src, std::uint32_t wid
     auto in = [&](int type) { return cv::Mat(rows, cols, type, const_cast<std::uint8_t*>(src)); };
     switch (format.layout) {
         case Layout::Mono:
-            cv::cvtColor(narrowed(format, src, width, height), out, cv::COLOR_GRAY2BGR);
+            cv::cvtColor(narrowed(format, src, width, height, 1), out, cv::COLOR_GRAY2BGR);
             break;
         case Layout::Bayer:
-            cv::cvtColor(narrowed(format, src, width, height), out, bayerCode(format.bayer));
+            cv::cvtColor(narrowed(format, src, width, height, 1), out, bayerCode(format.bayer));
             break;
         case Layout::RGB:
-            cv::cvtColor(in(CV_8UC3), out, cv::COLOR_RGB2BGR);
+            cv::cvtColor(narrowed(format, src, width, height, 3), out, cv::COLOR_RGB2BGR);
             break;
         case Layout::BGR:
-            std::memcpy(dst, src, pixels * 3);
+            if (format.depth > 8) {
+                in(CV_16UC3).convertTo(out, CV_8U,
+                                       1.0 / static_cast<double>(1 << (format.depth - 8)));
+            } else {
+                std::memcpy(dst, src, pixels * 3);
+            }
             break;
         case Layout::RGBA:
             cv::cvtColor(in(CV_8UC4), out, cv::COLOR_RGBA2BGR);
@@ -121,16 +148,15 @@ void toBgr8(const FormatInfo& format, const std::uint8_t* src, std::uint32_t wid
             cv::cvtColor(in(CV_8UC4), out, cv::COLOR_BGRA2BGR);
             break;
         case Layout::YUV422_UYVY:
-            cv::cvtColor(in(CV_8UC2), out, cv::COLOR_YUV2BGR_UYVY);
-            break;
         case Layout::YUV422_YUYV:
-            cv::cvtColor(in(CV_8UC2), out, cv::COLOR_YUV2BGR_YUYV);
-            break;
         case Layout::YUV411_UYYVYY:
-            yuv411ToBgr(src, pixels, dst);
-            break;
+        case Layout::YUV411_YYUYYV:
         case Layout::YUV444_UYV:
-            yuv444ToBgr(src, pixels, dst);
+            if (videoRangeCode(format) >= 0) {
+                cv::cvtColor(in(CV_8UC2), out, videoRangeCode(format));
+            } else {
+                yuvGroupsToBgr(format, src, pixels, dst);
+            }
             break;
     }
 }

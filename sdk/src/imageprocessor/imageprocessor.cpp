@@ -7,6 +7,7 @@
 #include "bgapi2_genicam/bgapi2_genicam.hpp"
 #include "convert.h"
 #include "imagepool.h"
+#include "unpack.h"
 
 namespace BGAPI2 {
 
@@ -142,12 +143,38 @@ void* Image::GetBuffer() {
     return m_impl->data;
 }
 
-bo_uint64 Image::GetTransformBufferLength(const String& format) {
-    if (format != "BGR8") {
-        throw InvalidParameterException("cannot convert to '" + format.str() + "'",
-                                        "Image::GetTransformBufferLength");
+namespace {
+
+// What an image converts to: BGR8, and a packed image also to its samples
+// one per 16-bit container. Null for any other target.
+const pixel::FormatInfo* transformTarget(const pixel::FormatInfo& source, const String& target) {
+    const pixel::FormatInfo* unpacked = pixel::unpackedOf(source);
+    if (unpacked != nullptr && target == unpacked->name) {
+        return unpacked;
     }
-    return std::uint64_t{m_impl->width} * m_impl->height * 3;
+    return target == "BGR8" ? pixel::find("BGR8") : nullptr;
+}
+
+void transform(const pixel::FormatInfo& source, const pixel::FormatInfo& target,
+               const std::uint8_t* src, bo_uint width, bo_uint height, std::uint8_t* dst) {
+    if (target.layout == pixel::Layout::BGR) {
+        imaging::toBgr8(source, src, width, height, dst);
+    } else {
+        imaging::unpackTo16(source, src, std::size_t{width} * height,
+                            reinterpret_cast<std::uint16_t*>(dst));
+    }
+}
+
+}  // namespace
+
+bo_uint64 Image::GetTransformBufferLength(const String& format) {
+    const pixel::FormatInfo* target = transformTarget(*m_impl->format, format);
+    if (target == nullptr) {
+        throw InvalidParameterException(
+            "cannot convert " + std::string(m_impl->format->name) + " to '" + format.str() + "'",
+            "Image::GetTransformBufferLength");
+    }
+    return pixel::payloadSize(*target, m_impl->width, m_impl->height);
 }
 
 void Image::TransformImage(const String& format, Image** out) {
@@ -156,23 +183,26 @@ void Image::TransformImage(const String& format, Image** out) {
     if (out == nullptr) {
         throw InvalidParameterException("output image pointer is null", function);
     }
-    if (format != "BGR8") {
-        throw InvalidParameterException("cannot convert to '" + format.str() + "'", function);
+    const pixel::FormatInfo* target = transformTarget(*m_impl->format, format);
+    if (target == nullptr) {
+        throw InvalidParameterException(
+            "cannot convert " + std::string(m_impl->format->name) + " to '" + format.str() + "'",
+            function);
     }
     if (!m_impl->inUse) {
         throw ObjectInvalidException("image was released", function);
     }
-    const bo_uint64 bytes = GetTransformBufferLength(format);
+    const bo_uint64 bytes = pixel::payloadSize(*target, m_impl->width, m_impl->height);
     imaging::ImagePool::Block* block = m_impl->processor->pool.acquire(bytes);
     try {
-        imaging::toBgr8(*m_impl->format, static_cast<const std::uint8_t*>(m_impl->data),
-                        m_impl->width, m_impl->height, block->memory.get());
+        transform(*m_impl->format, *target, static_cast<const std::uint8_t*>(m_impl->data),
+                  m_impl->width, m_impl->height, block->memory.get());
     } catch (const std::exception& error) {
         m_impl->processor->pool.release(block);
         throw Exceptions::LowLevelException(error.what(), function);
     }
     Image* result = m_impl->processor->take();
-    result->m_impl->format = pixel::find("BGR8");
+    result->m_impl->format = target;
     result->m_impl->width = m_impl->width;
     result->m_impl->height = m_impl->height;
     result->m_impl->data = block->memory.get();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "../pixelpacking.h"
+
 namespace BGAPI2 {
 namespace sim {
 namespace {
@@ -22,12 +24,18 @@ std::uint8_t clampByte(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
-// BT.601, video range.
 struct Yuv {
     std::uint8_t y, u, v;
 };
 
-Yuv toYuv(Rgb c) {
+// BT.601 weights, in the format's sample range.
+Yuv toYuv(Rgb c, pixel::Range range) {
+    if (range == pixel::Range::Full) {
+        const double y = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+        const double u = 128.0 - 0.168736 * c.r - 0.331264 * c.g + 0.5 * c.b;
+        const double v = 128.0 + 0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b;
+        return {clampByte(y), clampByte(u), clampByte(v)};
+    }
     const double y = 16.0 + 0.257 * c.r + 0.504 * c.g + 0.098 * c.b;
     const double u = 128.0 - 0.148 * c.r - 0.291 * c.g + 0.439 * c.b;
     const double v = 128.0 + 0.439 * c.r - 0.368 * c.g - 0.071 * c.b;
@@ -53,24 +61,6 @@ std::uint8_t channel(Rgb c, int index) {
     return index == 0 ? c.r : (index == 1 ? c.g : c.b);
 }
 
-// Every byte goes through here: a size whose rows do not fill the buffer
-// exactly ends short, never past the end.
-void put(std::vector<std::uint8_t>& out, std::size_t& at, std::uint8_t value) {
-    if (at < out.size()) {
-        out[at++] = value;
-    }
-}
-
-void putSample(std::vector<std::uint8_t>& out, std::size_t& at, std::uint8_t value, int depth) {
-    if (depth <= 8) {
-        put(out, at, value);
-        return;
-    }
-    const std::uint16_t wide = static_cast<std::uint16_t>(value << (depth - 8));
-    put(out, at, static_cast<std::uint8_t>(wide & 0xFF));
-    put(out, at, static_cast<std::uint8_t>(wide >> 8));
-}
-
 }  // namespace
 
 Rgb sceneColour(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
@@ -84,78 +74,69 @@ Rgb sceneColour(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint
 
 namespace {
 
-// Encodes a picture given by colourAt(x, y) in the named format.
+// The samples of a picture in a format without shared chroma, channel by
+// channel, at the format's depth.
+template <typename ColourAt>
+std::vector<std::uint16_t> samples(const FormatInfo& format, std::uint32_t width,
+                                   std::uint32_t height, ColourAt colourAt) {
+    const int shift = format.depth - 8;
+    const auto deep = [shift](std::uint8_t value) {
+        return static_cast<std::uint16_t>(value << shift);
+    };
+    const bool bgr = format.layout == Layout::BGR || format.layout == Layout::BGRA;
+    const bool alpha = format.layout == Layout::RGBA || format.layout == Layout::BGRA;
+    std::vector<std::uint16_t> out;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const Rgb c = colourAt(x, y);
+            if (format.layout == Layout::Mono) {
+                out.push_back(deep(luma(c)));
+            } else if (format.layout == Layout::Bayer) {
+                out.push_back(deep(channel(c, bayerChannel(format.bayer, x, y))));
+            } else {
+                out.insert(out.end(), {deep(bgr ? c.b : c.r), deep(c.g), deep(bgr ? c.r : c.b)});
+                if (alpha) {
+                    out.push_back(deep(255));
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// YUV: each group of pixels carries the chroma of its first pixel.
+template <typename ColourAt>
+std::vector<std::uint8_t> yuvBytes(const FormatInfo& format, const pixel::ChromaGroup& group,
+                                   std::uint32_t width, std::uint32_t height, ColourAt colourAt) {
+    std::vector<std::uint8_t> out;
+    const auto pixels = static_cast<std::uint32_t>(group.pixels);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; x += pixels) {
+            std::uint8_t bytes[6] = {};
+            const Yuv first = toYuv(colourAt(x, y), format.range);
+            for (std::uint32_t k = 0; k < pixels; ++k) {
+                bytes[group.y[k]] = toYuv(colourAt(std::min(x + k, width - 1), y), format.range).y;
+            }
+            bytes[group.u] = first.u;
+            bytes[group.v] = first.v;
+            out.insert(out.end(), bytes, bytes + group.bytes);
+        }
+    }
+    return out;
+}
+
+// Encodes a picture given by colourAt(x, y) in the named format. A size whose
+// rows do not fill the payload exactly ends short, never past it.
 template <typename ColourAt>
 std::vector<std::uint8_t> encode(const FormatInfo& format, std::uint32_t width,
                                  std::uint32_t height, ColourAt colourAt) {
-    std::vector<std::uint8_t> out(pixel::payloadSize(format, width, height));
-    std::size_t at = 0;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        switch (format.layout) {
-            case Layout::Mono:
-                for (std::uint32_t x = 0; x < width; ++x) {
-                    putSample(out, at, luma(colourAt(x, y)), format.depth);
-                }
-                break;
-            case Layout::Bayer:
-                for (std::uint32_t x = 0; x < width; ++x) {
-                    putSample(out, at, channel(colourAt(x, y), bayerChannel(format.bayer, x, y)),
-                              format.depth);
-                }
-                break;
-            case Layout::RGB:
-            case Layout::BGR:
-            case Layout::RGBA:
-            case Layout::BGRA: {
-                const bool bgr = format.layout == Layout::BGR || format.layout == Layout::BGRA;
-                const bool alpha = format.layout == Layout::RGBA || format.layout == Layout::BGRA;
-                for (std::uint32_t x = 0; x < width; ++x) {
-                    const Rgb c = colourAt(x, y);
-                    put(out, at, bgr ? c.b : c.r);
-                    put(out, at, c.g);
-                    put(out, at, bgr ? c.r : c.b);
-                    if (alpha) {
-                        put(out, at, 255);
-                    }
-                }
-                break;
-            }
-            case Layout::YUV444_UYV:
-                for (std::uint32_t x = 0; x < width; ++x) {
-                    const Yuv p = toYuv(colourAt(x, y));
-                    put(out, at, p.u);
-                    put(out, at, p.y);
-                    put(out, at, p.v);
-                }
-                break;
-            case Layout::YUV422_UYVY:
-            case Layout::YUV422_YUYV:
-                // Chroma of a pair is taken from its first pixel.
-                for (std::uint32_t x = 0; x < width; x += 2) {
-                    const Yuv a = toYuv(colourAt(x, y));
-                    const Yuv b = x + 1 < width ? toYuv(colourAt(x + 1, y)) : a;
-                    const bool uyvy = format.layout == Layout::YUV422_UYVY;
-                    const std::uint8_t pair[4] = {uyvy ? a.u : a.y, uyvy ? a.y : a.u,
-                                                  uyvy ? a.v : b.y, uyvy ? b.y : a.v};
-                    for (std::uint8_t byte : pair) {
-                        put(out, at, byte);
-                    }
-                }
-                break;
-            case Layout::YUV411_UYYVYY:
-                for (std::uint32_t x = 0; x < width; x += 4) {
-                    Yuv p[4];
-                    for (std::uint32_t i = 0; i < 4; ++i) {
-                        p[i] = toYuv(colourAt(std::min(x + i, width - 1), y));
-                    }
-                    const std::uint8_t group[6] = {p[0].u, p[0].y, p[1].y, p[0].v, p[2].y, p[3].y};
-                    for (std::uint8_t b : group) {
-                        put(out, at, b);
-                    }
-                }
-                break;
-        }
+    std::vector<std::uint8_t> out;
+    if (const pixel::ChromaGroup* group = pixel::chromaGroup(format.layout)) {
+        out = yuvBytes(format, *group, width, height, colourAt);
+    } else {
+        out = pixel::packSamples(format, samples(format, width, height, colourAt));
     }
+    out.resize(pixel::payloadSize(format, width, height));
     return out;
 }
 

@@ -11,9 +11,10 @@
 //    (bar index = x * 8 / width);
 //  - bottom half: a grey ramp, value x * 255 / (width - 1).
 // Monochrome formats carry the luma (77 R + 150 G + 29 B) >> 8; Bayer formats
-// the colour of each pixel's filter; YUV formats BT.601 video-range YUV; deeper
-// formats the 8-bit value shifted up to their depth, little-endian. A buffer
-// that holds the picture already is not written again.
+// the colour of each pixel's filter; YUV formats BT.601 YUV in video range,
+// YCbCr formats in full range; deeper formats the 8-bit value shifted up to
+// their depth, in 16-bit little-endian containers or packed as the format
+// packs. A buffer that holds the picture already is not written again.
 namespace BGAPI2 {
 namespace sim {
 
