@@ -1,6 +1,7 @@
 // Any image handed to the image processor: width and height (four bytes
 // each, little-endian), a format name (a length byte, then the name) and
-// the pixel bytes. It converts to BGR8 or is refused with an SDK exception.
+// the pixel bytes. It converts to BGR8, and a packed one also to 16-bit
+// samples, or is refused with an SDK exception.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,36 @@ namespace {
 std::uint32_t readU32(const std::uint8_t* data) {
     return std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 | std::uint32_t{data[2]} << 16 |
            std::uint32_t{data[3]} << 24;
+}
+
+// Reads the whole of a converted image and releases it.
+void touchAll(BGAPI2::Image* image, std::uint64_t bytes) {
+    if (bytes > 0) {
+        const auto* out = static_cast<const volatile std::uint8_t*>(image->GetBuffer());
+        (void)(out[0] + out[bytes - 1]);
+    }
+    image->Release();
+}
+
+// "Mono12p" and "BayerRG10Packed" unpack to "Mono12" and "BayerRG10".
+std::string unpackedName(const std::string& format) {
+    for (const std::string suffix : {"Packed", "p"}) {
+        if (format.size() > suffix.size() &&
+            format.compare(format.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            return format.substr(0, format.size() - suffix.size());
+        }
+    }
+    return format;
+}
+
+void tryUnpacking(BGAPI2::Image* source, const std::string& format) {
+    BGAPI2::Image* samples = nullptr;
+    try {
+        source->TransformImage(unpackedName(format).c_str(), &samples);
+    } catch (BGAPI2::Exceptions::IException&) {
+        return;
+    }
+    touchAll(samples, std::uint64_t{source->GetWidth()} * source->GetHeight() * 2);
 }
 
 }  // namespace
@@ -39,14 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::strcmp(converted->GetPixelformat(), "BGR8") != 0) {
             __builtin_trap();
         }
-        if (bytes > 0) {  // the whole picture is there
-            const auto* out = static_cast<const volatile std::uint8_t*>(converted->GetBuffer());
-            (void)(out[0] + out[bytes - 1]);
-        }
+        touchAll(converted, bytes);  // the whole picture is there
+        tryUnpacking(source, format);
     } catch (BGAPI2::Exceptions::IException&) {
-    }
-    if (converted != nullptr) {
-        converted->Release();
     }
     if (source != nullptr) {
         source->Release();

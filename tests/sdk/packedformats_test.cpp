@@ -94,6 +94,8 @@ TEST(PackedFormats, NarrowToEightBitsByTheirSignificantBits) {
     EXPECT_EQ(out[3], 128);
     EXPECT_EQ(out[6], 1);
     EXPECT_EQ(out[9], 0);
+    // Truncated, not rounded: 0x01F is 1.
+    EXPECT_EQ(bgr("Mono12p", 2, 1, {0x1F, 0x00, 0x00})[0], 1);
     // 0x3FF and 0x200 as Mono10Packed: 255 and 128.
     const Bytes pairs = bgr("Mono10Packed", 2, 1, {0xFF, 0x03, 0x80});
     EXPECT_EQ(pairs[0], 255);
@@ -177,19 +179,30 @@ TEST(PackedFormats, EveryPackedFormatMatchesItsUnpackedTwinAtAwkwardWidths) {
     EXPECT_GT(checked, 80);
 }
 
+// Long enough for the vector unpackers' 16-sample blocks, with tails of every
+// kind after them; 32 samples end where a block's look-ahead would pass the end.
 TEST(PackedFormats, RandomSamplesSurviveThePackerAndTheUnpacker) {
     std::mt19937 random(7);
     for (const char* name : {"Mono10p", "Mono12p", "Mono14p", "Mono10Packed", "Mono12Packed"}) {
         const pixel::FormatInfo* format = pixel::find(name);
         std::uniform_int_distribution<int> sample(0, (1 << format->depth) - 1);
-        const std::uint32_t width = format->packing == pixel::Packing::Pairs ? 38 : 37;
-        Samples want(width * 5);
-        for (auto& s : want) {
-            s = static_cast<std::uint16_t>(sample(random));
+        const bool pairs = format->packing == pixel::Packing::Pairs;
+        for (std::uint32_t width : {pairs ? 38u : 37u, 32u, 2u}) {
+            const std::uint32_t height = width == 32 ? 1 : 5;
+            SCOPED_TRACE(std::string(name) + " width " + std::to_string(width));
+            Samples want(std::size_t{width} * height);
+            for (auto& s : want) {
+                s = static_cast<std::uint16_t>(sample(random));
+            }
+            const Bytes packed = pixel::packSamples(*format, want);
+            ASSERT_EQ(packed.size(), pixel::payloadSize(*format, width, height));
+            EXPECT_EQ(unpacked(name, width, height, packed), want);
+            // Straight to 8 bits: the high bits of each sample.
+            const Bytes grey = bgr(name, width, height, packed);
+            for (std::size_t i = 0; i < want.size(); ++i) {
+                ASSERT_EQ(grey[3 * i], want[i] >> (format->depth - 8)) << "sample " << i;
+            }
         }
-        Bytes packed = pixel::packSamples(*format, want);
-        ASSERT_EQ(packed.size(), pixel::payloadSize(*format, width, 5)) << name;
-        EXPECT_EQ(unpacked(name, width, 5, packed), want) << name;
     }
 }
 

@@ -1,10 +1,12 @@
 #include "unpack.h"
 
-#include <array>
-#include <memory>
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
-#include <opencv2/core.hpp>
+#include "unpack_simd.h"
 
 namespace BGAPI2 {
 namespace imaging {
@@ -13,32 +15,53 @@ namespace {
 using pixel::FormatInfo;
 using pixel::Packing;
 
-// A little-endian bit stream of N-bit samples: groups of whole bytes, then a
-// short tail that reads only the bytes the tail's bits reach.
+std::uint64_t littleEndian(std::uint64_t word) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(word);
+#else
+    return word;
+#endif
+}
+
+// The first `bytes` bytes at `at` as a little-endian word; reads no further.
+std::uint64_t loadBytes(const std::uint8_t* at, int bytes) {
+    std::uint64_t bits = 0;
+    for (int b = 0; b < bytes; ++b) {
+        bits |= std::uint64_t{at[b]} << (8 * b);
+    }
+    return bits;
+}
+
+// The samples of one whole group, spelled out so that every shift is a constant.
+template <int N, typename Put, int... K>
+void putGroup(std::uint64_t word, std::size_t i, Put& put, std::integer_sequence<int, K...>) {
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << N) - 1;
+    (put(i + K, static_cast<unsigned>((word >> (N * K)) & kMask)), ...);
+}
+
+// A little-endian bit stream of N-bit samples, a group of whole bytes at a
+// time: one 8-byte load while 8 bytes remain, then byte by byte, reading only
+// the bytes the last samples' bits reach.
 template <int N, typename Put>
 void readBitStream(const std::uint8_t* src, std::size_t count, Put put) {
-    constexpr int kGroup = N % 8 == 0 ? 1 : (N % 4 == 0 ? 2 : (N % 2 == 0 ? 4 : 8));
+    constexpr int kGroup = 4;  // 5, 6 or 7 bytes for 10, 12 or 14 bits
     constexpr int kBytes = N * kGroup / 8;
-    static_assert(kBytes <= 8, "one group is read as one 64-bit word");
+    static_assert(N * kGroup % 8 == 0 && kBytes <= 8, "a group is whole bytes of one word");
     constexpr std::uint64_t kMask = (std::uint64_t{1} << N) - 1;
-    const auto load = [](const std::uint8_t* at, int bytes) {
-        std::uint64_t bits = 0;
-        for (int b = 0; b < bytes; ++b) {
-            bits |= std::uint64_t{at[b]} << (8 * b);
-        }
-        return bits;
-    };
+    const std::size_t total = (count * N + 7) / 8;
     std::size_t i = 0;
-    for (; i + kGroup <= count; i += kGroup, src += kBytes) {
-        const std::uint64_t bits = load(src, kBytes);
-        for (int k = 0; k < kGroup; ++k) {
-            put(i + k, static_cast<unsigned>((bits >> (N * k)) & kMask));
-        }
+    std::size_t at = 0;
+    for (; i + kGroup <= count && at + 8 <= total; i += kGroup, at += kBytes) {
+        std::uint64_t word;
+        std::memcpy(&word, src + at, sizeof word);
+        putGroup<N>(littleEndian(word), i, put, std::make_integer_sequence<int, kGroup>());
     }
-    const auto rest = static_cast<int>(count - i);
-    const std::uint64_t bits = load(src, (rest * N + 7) / 8);
-    for (int k = 0; k < rest; ++k) {
-        put(i + k, static_cast<unsigned>((bits >> (N * k)) & kMask));
+    for (; i < count; i += kGroup, at += kBytes) {
+        const int samples = static_cast<int>(std::min<std::size_t>(kGroup, count - i));
+        const std::uint64_t word = loadBytes(src + at, (samples * N + 7) / 8);
+        for (int k = 0; k < samples; ++k) {
+            put(i + k, static_cast<unsigned>((word >> (N * k)) & kMask));
+        }
     }
 }
 
@@ -75,42 +98,33 @@ void readSamples(const FormatInfo& format, const std::uint8_t* src, std::size_t 
     }
 }
 
+// Bytes that hold the first `count` samples.
+std::size_t streamBytes(const FormatInfo& format, std::size_t count) {
+    const std::size_t bits = count * static_cast<std::size_t>(format.bitsPerPixel);
+    return format.packing == Packing::Lsb ? (bits + 7) / 8 : bits / 8;
+}
+
 }  // namespace
 
 void unpackTo16(const FormatInfo& format, const std::uint8_t* src, std::size_t count,
                 std::uint16_t* dst) {
-    readSamples(format, src, count, [dst](std::size_t i, unsigned value) {
-        dst[i] = static_cast<std::uint16_t>(value);
-    });
+    const std::size_t bytes = streamBytes(format, count);
+    const std::size_t done = unpackTo16Fast(format, src, bytes, count, dst);
+    readSamples(format, src + streamBytes(format, done), count - done,
+                [dst = dst + done](std::size_t i, unsigned value) {
+                    dst[i] = static_cast<std::uint16_t>(value);
+                });
 }
 
 void unpackTo8(const FormatInfo& format, const std::uint8_t* src, std::size_t count,
                std::uint8_t* dst) {
-    const std::uint8_t* table = narrowingTable(format.depth);
-    readSamples(format, src, count,
-                [dst, table](std::size_t i, unsigned value) { dst[i] = table[value]; });
-}
-
-const std::uint8_t* narrowingTable(int depth) {
-    // Built the way OpenCV narrows 16-bit samples, so that packed and unpacked
-    // frames of one picture give the same bytes.
-    struct Tables {
-        std::array<std::unique_ptr<std::uint8_t[]>, 17> byDepth;
-        Tables() {
-            for (int bits = 9; bits <= 16; ++bits) {
-                const double scale = 1.0 / static_cast<double>(1 << (bits - 8));
-                byDepth[bits] = std::make_unique<std::uint8_t[]>(std::size_t{1} << bits);
-                for (unsigned v = 0; v < (1u << bits); ++v) {
-                    byDepth[bits][v] = cv::saturate_cast<std::uint8_t>(v * scale);
-                }
-            }
-        }
-    };
-    static const Tables tables;
-    if (depth < 9 || depth > 16) {
-        throw std::invalid_argument("no narrowing for " + std::to_string(depth) + " bits");
-    }
-    return tables.byDepth[static_cast<std::size_t>(depth)].get();
+    const std::size_t bytes = streamBytes(format, count);
+    const std::size_t done = unpackTo8Fast(format, src, bytes, count, dst);
+    const int shift = format.depth - 8;
+    readSamples(format, src + streamBytes(format, done), count - done,
+                [dst = dst + done, shift](std::size_t i, unsigned value) {
+                    dst[i] = static_cast<std::uint8_t>(value >> shift);
+                });
 }
 
 }  // namespace imaging

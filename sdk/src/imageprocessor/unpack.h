@@ -13,12 +13,10 @@ namespace imaging {
 void unpackTo16(const pixel::FormatInfo& format, const std::uint8_t* src, std::size_t count,
                 std::uint16_t* dst);
 
-// The same samples narrowed to 8 bits, rounded as deeper unpacked samples are.
+// The same samples narrowed to their high 8 bits, straight from the packed
+// bytes (a GigE Vision pair keeps them in whole bytes).
 void unpackTo8(const pixel::FormatInfo& format, const std::uint8_t* src, std::size_t count,
                std::uint8_t* dst);
-
-// The 8-bit value of every sample of this depth (9 to 16 bits).
-const std::uint8_t* narrowingTable(int depth);
 
 }  // namespace imaging
 }  // namespace BGAPI2
