@@ -99,6 +99,7 @@ struct Slot {
     std::atomic<int> callbackGiveUps{0};
     std::uint32_t callbackSeed = 0;
     std::atomic<bool> callbackCalling{false};
+    std::atomic<bool> callbackQuiet{false};  // the callback only counts frames
 
     void startBegins() {
         std::lock_guard<std::mutex> lock(record);
@@ -149,6 +150,9 @@ int StressHost::OnFrameReady(ICameraObject* camera) {
     }
     if (camera->m_pImageData == nullptr || camera->m_nWidth <= 0) {
         ++slot->framesAfterStop;  // a frame without pixels is as wrong
+    }
+    if (slot->callbackQuiet) {
+        return 0;
     }
     auto* object = static_cast<CCameraBaumer*>(camera);
     thread_local std::minstd_rand random;
@@ -307,11 +311,17 @@ protected:
         slot.object = new CCameraBaumer(&slot.option, &slot.host);
     }
 
-    // After the run: each camera opens, and its pool of eight is whole.
+    // After the run: each camera opens, and its pool of eight is whole. The
+    // callbacks go quiet first, and a stop waits out any give-up of theirs
+    // still running, so that none lands between the checks below.
     void expectPoolsWhole() {
         for (auto& slot : slots) {
-            simcam::replug(slot->camera);
             CCameraBaumer* object = slot->object;
+            slot->callbackQuiet = true;
+            object->IStopCamera();
+            slot->stopReturned();
+            ASSERT_TRUE(eventually([&] { return object->state() != DriverState::Closing; }));
+            simcam::replug(slot->camera);
             if (object->state() == DriverState::Closed || object->state() == DriverState::Lost) {
                 object->ICloseCamera();
                 ASSERT_EQ(object->IOpenCamera(), 1) << slot->camera;
@@ -328,6 +338,7 @@ protected:
             })) << slot->camera
                 << ": " << simcam::streamCounters(slot->camera).queued
                 << " buffers queued after the stop";
+            slot->callbackQuiet = false;
         }
     }
 

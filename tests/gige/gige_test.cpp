@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -174,6 +175,42 @@ TEST_F(GigE, FrameLimitCountsFramesSinceTheStart) {
         EXPECT_EQ(run.frames[i].frameId, i + 1);
     }
     EXPECT_EQ(run.ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+}
+
+// Each format the simulated camera offers, set before an opening so that the
+// buffers fit it: the frame has the camera's size, mono and RGB8 in the
+// stream's own buffer, Bayer converted to BGR8 outside it.
+TEST_F(GigE, EveryFormatOfTheCameraArrivesInItsSizeAndPath) {
+    const char* const formats[] = {"Mono8",    "Mono16",   "BayerGR8", "BayerRG8",
+                                   "BayerGB8", "BayerBG8", "RGB8"};
+    for (const char* format : formats) {
+        SCOPED_TRACE(format);
+        ASSERT_EQ(driver->IOpenCamera(), 1);
+        driver->m_pDevice->GetRemoteNode("PixelFormat")->SetString(format);
+        driver->ICloseCamera();
+        ASSERT_EQ(driver->IOpenCamera(), 1);
+        BGAPI2::Device* device = driver->m_pDevice;
+        ASSERT_STREQ(device->GetRemoteNode("PixelFormat")->GetString(), format);
+        std::vector<const void*> memory;
+        for (auto& buffer : *stream()->GetBufferList()) {
+            memory.push_back(buffer.second->GetMemPtr());
+        }
+        const auto width = static_cast<int>(device->GetRemoteNode("Width")->GetInt());
+        const auto height = static_cast<int>(device->GetRemoteNode("Height")->GetInt());
+        driver->m_nReqMode = MODE_SOFT_TRIGGER;
+        driver->m_nCurMode = 0;  // a closing keeps the mode in effect; set it up again
+        ASSERT_EQ(driver->IStartCamera(), 1);
+        const std::size_t before = host.frameCount();
+        ASSERT_EQ(driver->ISendSoftTrigger(), 1);
+        ASSERT_TRUE(host.waitFrames(before + 1));
+        const TestHost::Frame frame = host.frames().back();
+        EXPECT_EQ(frame.width, width);
+        EXPECT_EQ(frame.height, height);
+        const bool passThrough = std::string(format).rfind("Bayer", 0) != 0;
+        const bool inBuffer = std::find(memory.begin(), memory.end(), frame.data) != memory.end();
+        EXPECT_EQ(inBuffer, passThrough);
+        driver->ICloseCamera();
+    }
 }
 
 // Frames reach the host on the SDK's own delivery thread: a slow host runs
