@@ -228,3 +228,46 @@ TEST_F(GrabTool, ListWarnsOfNamesThatCannotBeOpenedAsListed) {
         << r.err.toStdString();
     EXPECT_FALSE(r.err.contains("FINE"));
 }
+
+// The packed, deep and YCbCr formats as an integrator sees them: the saved
+// picture shows the test picture's bars, in grey for mono.
+TEST_F(GrabTool, SavedPicturesOfTheNewerFormatsShowTheBars) {
+    const char* const formats[] = {"Mono12p",    "Mono10Packed", "BayerGB12p", "BayerRG10Packed",
+                                   "BayerBG14",  "RGB12",        "BGR10",      "YCbCr422_8",
+                                   "YCbCr411_8", "YUV8_UYV"};
+    const QRgb bars[8] = {qRgb(255, 255, 255), qRgb(255, 255, 0), qRgb(0, 255, 255),
+                          qRgb(0, 255, 0),     qRgb(255, 0, 255), qRgb(255, 0, 0),
+                          qRgb(0, 0, 255),     qRgb(0, 0, 0)};
+    for (const char* format : formats) {
+        SCOPED_TRACE(format);
+        const QString config =
+            configFile(QString("%1.json").arg(format),
+                       QString(R"({"cameras": [{"serial": "F", "width": 64, "height": 48,
+                        "pixelFormat": "%1"}]})")
+                           .arg(format)
+                           .toUtf8());
+        const QString saveDir = dir.filePath(format);
+        const ToolRun r =
+            run({"--camera", "baumer F", "--mode", "software", "--frames", "1", "--save", saveDir},
+                config);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList files = QDir(saveDir).entryList({"*.png"}, QDir::Files);
+        ASSERT_EQ(files.size(), 1);
+        const QImage image(QDir(saveDir).filePath(files.first()));
+        ASSERT_EQ(image.size(), QSize(64, 48));
+        const bool mono = QString(format).startsWith("Mono");
+        EXPECT_EQ(image.isGrayscale(), mono);
+        for (int bar = 0; bar < 8; ++bar) {
+            const QRgb got = image.pixel(bar * 8 + 4, 12);
+            const QRgb want = bars[bar];
+            if (mono) {
+                const int luma = (77 * qRed(want) + 150 * qGreen(want) + 29 * qBlue(want)) >> 8;
+                EXPECT_NEAR(qGray(got), luma, 1) << "bar " << bar;
+                continue;
+            }
+            EXPECT_NEAR(qRed(got), qRed(want), 4) << "bar " << bar;
+            EXPECT_NEAR(qGreen(got), qGreen(want), 4) << "bar " << bar;
+            EXPECT_NEAR(qBlue(got), qBlue(want), 4) << "bar " << bar;
+        }
+    }
+}
