@@ -194,6 +194,7 @@ private:
 
     // ---- delivery (camerabaumer_delivery.cpp)
     void* framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source, BGAPI2::Image** converted);
+    void* passThroughPixels(BGAPI2::Buffer* buffer, const BGAPI2::String& format);
     void reportNoImageProcessor(const BGAPI2::String& format);
     bool callHost(BGAPI2::Buffer* buffer, void* pixels, StreamHealth::Clock::duration* spent)
         EXCLUDES(m_stateMutex);

@@ -2,6 +2,7 @@
 #include <QDebug>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -33,6 +34,21 @@ const char* unpackedMonoFormat(const BGAPI2::String& format) {
         }
     }
     return nullptr;
+}
+
+// Bytes a pass-through frame of this format takes per pixel as the host
+// reads it; 0 for a name whose layout the plug-in does not know.
+int passThroughPixelBytes(const BGAPI2::String& format) {
+    static constexpr std::pair<const char*, int> kKnown[] = {
+        {"Mono8", 1},  {"Mono10", 2}, {"Mono12", 2},     {"Mono14", 2},
+        {"Mono16", 2}, {"RGB8", 3},   {"RGB8Packed", 3},
+    };
+    for (const auto& [name, bytes] : kKnown) {
+        if (std::strcmp(format.get(), name) == 0) {
+            return bytes;
+        }
+    }
+    return 0;
 }
 
 // Forgets the image before releasing it: a release that fails is not tried
@@ -109,7 +125,7 @@ void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
     if (isPassThrough(format)) {
         target = unpackedMonoFormat(format);
         if (target == nullptr) {
-            return buffer->GetMemPtr();
+            return passThroughPixels(buffer, format);
         }
     }
     if (m_pImageProcessor == nullptr) {
@@ -123,6 +139,31 @@ void* CCameraBaumer::framePixels(BGAPI2::Buffer* buffer, BGAPI2::Image** source,
     *source = m_pImageProcessor->CreateImage(width, height, format, memory, size);
     (*source)->TransformImage(target, converted);
     return (*converted)->GetBuffer();
+}
+
+// The buffer's own memory, unless it is too short for the image the host
+// will read from it.
+void* CCameraBaumer::passThroughPixels(BGAPI2::Buffer* buffer, const BGAPI2::String& format) {
+    constexpr std::uint64_t kMaxSide = 1u << 24;  // keeps the product in 64 bits
+    const std::uint64_t width = std::min(buffer->GetWidth(), kMaxSide);
+    const std::uint64_t height = std::min(buffer->GetHeight(), kMaxSide);
+    const std::uint64_t needed = width * height * std::uint64_t(passThroughPixelBytes(format));
+    const std::uint64_t size = buffer->GetMemSize();
+    if (size >= needed) {
+        return buffer->GetMemPtr();
+    }
+    qCritical() << QString(
+                       "Baumer camera(%1): a %2x%3 %4 frame needs %5 bytes, the buffer holds %6; "
+                       "not delivered.")
+                       .arg(serial())
+                       .arg(width)
+                       .arg(height)
+                       .arg(QString::fromUtf8(format.get()))
+                       .arg(needed)
+                       .arg(size)
+                << " - "
+                << "CCameraBaumer::BufferReady";
+    return nullptr;
 }
 
 // Once per opening: without an image processor only pass-through frames flow.

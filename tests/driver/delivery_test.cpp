@@ -115,6 +115,34 @@ TEST_F(Delivery, ShortPayloadIsRefusedNotReadPastItsEnd) {
     EXPECT_EQ(simcam::streamCounters("COL").queued, 8u);
 }
 
+// A host reads width x height samples of a pass-through frame: a buffer
+// shorter than that is not handed over.
+TEST_F(Delivery, ShortPassThroughFrameIsNotHandedOver) {
+    CCameraBaumer* camera = started("COL");
+    simcam::FrameShape shape;
+    shape.pixelFormat = std::string("Mono16");
+    shape.payload = 64 * 48 * 2 - 1;
+    simcam::shapeNextFrames("COL", shape);
+    triggerAndWait(camera);
+    EXPECT_EQ(host.frameCount(), 0u);
+    const auto lines = log.lines(QtCriticalMsg);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "\"Baumer camera(COL): a 64x48 Mono16 frame needs 6144 bytes, the buffer holds "
+              "6143; not delivered.\"  -  CCameraBaumer::BufferReady");
+    EXPECT_EQ(simcam::streamCounters("COL").queued, 8u);
+    // Exactly enough is delivered, and so is a name the plug-in has no size for.
+    shape.payload = 64 * 48 * 2;
+    simcam::shapeNextFrames("COL", shape);
+    triggerAndWait(camera);
+    EXPECT_EQ(host.frameCount(), 1u);
+    shape.pixelFormat = std::string("MonoUnknown");
+    shape.payload = 16;
+    simcam::shapeNextFrames("COL", shape);
+    triggerAndWait(camera);
+    EXPECT_EQ(host.frameCount(), 2u);
+}
+
 TEST_F(Delivery, FrameFieldsAreWrittenBeforeTheHostIsCalled) {
     CCameraBaumer* camera = started("MONO");
     camera->m_nFrameStatus = 77;

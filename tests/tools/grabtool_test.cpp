@@ -271,3 +271,14 @@ TEST_F(GrabTool, SavedPicturesOfTheNewerFormatsShowTheBars) {
         }
     }
 }
+
+TEST_F(GrabTool, PixelFormatFeatureReopensSoThatBuffersFitTheFormat) {
+    const ToolRun r = run({"--camera", "baumer T-MONO", "--mode", "software", "--frames", "2",
+                           "--feature", "PixelFormat=Mono12p"},
+                          configFile("deep.json", R"({"cameras": [{"serial": "T-MONO",
+                              "width": 64, "height": 48, "pixelFormat": "Mono8",
+                              "pixelFormats": ["Mono8", "Mono12p"]}]})"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("format Mono12p  size 64x48  frames 2")) << r.out.toStdString();
+    EXPECT_FALSE(r.err.contains("not delivered")) << r.err.toStdString();
+}

@@ -160,6 +160,17 @@ bool setFeatures(const QString& serial, const QStringList& features) {
     return true;
 }
 
+// The plug-in makes its buffers at opening, for the image size then.
+bool changesImageSize(const QStringList& features) {
+    for (const QString& feature : features) {
+        const QString name = feature.section('=', 0, 0);
+        if (name == "PixelFormat" || name == "Width" || name == "Height") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void interruptGrab() {
@@ -193,6 +204,13 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
     const QString serial = name.section(' ', 1, 1);
     if (!setFeatures(serial, options.features)) {
         return kExitStart;
+    }
+    if (changesImageSize(options.features)) {
+        camera->ICloseCamera();
+        if (camera->IOpenCamera() != 1) {
+            err() << "error: cannot open camera '" << name << "' again after setting features\n";
+            return kExitCamera;
+        }
     }
     const QString pixelFormat = cameraPixelFormat(serial);
     int depth = 8;

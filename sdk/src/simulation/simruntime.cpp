@@ -76,7 +76,8 @@ Topology defaultTopology() {
     mono.width = 640;
     mono.height = 480;
     mono.pixelFormat = "Mono8";
-    mono.pixelFormats = {"Mono8", "Mono10", "Mono12", "Mono16"};
+    mono.pixelFormats = {"Mono8",   "Mono10",  "Mono12",      "Mono16",
+                         "Mono10p", "Mono12p", "Mono12Packed"};
     mono.frameRate = 60.0;
     mono.exposure = ExposureFeature::ExposureTime;
     mono.triggerSources = {"Line0", "Software"};
@@ -87,7 +88,8 @@ Topology defaultTopology() {
     bayer.width = 1280;
     bayer.height = 1024;
     bayer.pixelFormat = "BayerRG8";
-    bayer.pixelFormats = {"BayerRG8", "BayerRG12", "RGB8", "BGR8", "YUV422Packed"};
+    bayer.pixelFormats = {"BayerRG8", "BayerRG12", "BayerRG12p",   "BayerRG12Packed", "RGB8",
+                          "BGR8",     "RGB12",     "YUV422Packed", "YCbCr422_8"};
     bayer.frameRate = 30.0;
     bayer.exposure = ExposureFeature::ExposureTimeAbs;
     bayer.exposureMin = 20.0;
