@@ -186,18 +186,25 @@ TEST_F(DriverTest, FailuresOutsideTheSdkAreCaughtAtTheHostBoundary) {
     EXPECT_TRUE(host.waitFrames(1));
 }
 
-// The camera numbers frames on from wherever it was; the limit counts the
-// frames since the start.
+// The camera numbers frames on from wherever it was, and its ids may wrap
+// during the run (at 2^32 as the host sees them, or at 2^64); the limit
+// counts the frames since the start.
 TEST_F(DriverTest, FrameLimitCountsFramesSinceTheStartWhateverTheCameraIds) {
-    simcam::CameraConfig config = simCamera("CAM1");
-    config.firstFrameId = 4000000000u;
-    simcam::setTopology(simTopology({config}));
-    CCameraBaumer* camera = opened("CAM1");
-    const FrameLimitRun run = runFrameLimitOfFive(camera, host);
-    ASSERT_EQ(run.frames.size(), 6u);
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(run.frames[i].frameId, i + 1);
+    for (std::uint64_t first : {std::uint64_t{4000000000u}, std::uint64_t{4294967293u},
+                                std::uint64_t{18446744073709551613u}}) {
+        SCOPED_TRACE(first);
+        simcam::CameraConfig config = simCamera("CAM1");
+        config.firstFrameId = first;
+        simcam::setTopology(simTopology({config}));
+        CCameraBaumer* camera = opened("CAM1");
+        const FrameLimitRun run = runFrameLimitOfFive(camera, host);
+        ASSERT_EQ(run.frames.size(), 6u);
+        for (std::size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(run.frames[i].frameId, i + 1);
+        }
+        EXPECT_EQ(run.ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+        EXPECT_EQ(camera->ICameraObject::ITriggerCamera(0), 0);
+        camera->ICloseCamera();
+        destroy(camera);
     }
-    EXPECT_EQ(run.ready, (std::vector<int>{1, 1, 1, 1, 0, 0}));
-    EXPECT_EQ(camera->ICameraObject::ITriggerCamera(0), 0);
 }

@@ -3,8 +3,6 @@
 #include <QImage>
 #include <QString>
 
-#include <cstdint>
-
 #include "cameraobject.h"
 
 // How the frames of a camera lie in memory when they reach the host.
@@ -18,20 +16,3 @@ FrameLayout frameLayoutOf(const QString& pixelFormat, int* depth);
 // A copy of the frame the camera object shows now (its pixels are valid only
 // during OnFrameReady); null when there is none.
 QImage copyFrame(const ICameraObject* camera, FrameLayout layout, int depth);
-
-// Frames the camera numbered but the host never saw, from gaps in the ids.
-class FrameIdGaps {
-public:
-    // How many frames are missing before this id.
-    std::uint64_t missingBefore(std::uint32_t id) {
-        const std::uint64_t missing = m_have && id > m_last + 1 ? id - m_last - 1 : 0;
-        m_have = true;
-        m_last = id;
-        return missing;
-    }
-    void reset() { m_have = false; }
-
-private:
-    bool m_have = false;
-    std::uint32_t m_last = 0;
-};

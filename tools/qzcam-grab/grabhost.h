@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "cameraobject.h"
+#include "frameidgaps.h"
 #include "frameimage.h"
 
 // The host side of the grab: counts frames and gaps in their ids, and keeps a

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "cameraobject.h"
+#include "frameidgaps.h"
 #include "frameimage.h"
 
 // The viewer's side of the plug-in: on the delivery thread it copies the
