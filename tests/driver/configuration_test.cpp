@@ -73,8 +73,8 @@ TEST_F(DriverTest, ExposureTimeIsWrittenUnchangedWithoutRangeTest) {
     EXPECT_TRUE(log.lines().empty());
     property.nValue = 5;  // below the camera's limit: the camera refuses it
     camera->ISetProperty(&property);
-    expectReport("ISetProperty", "InvalidParameterException",
-                 "value 5.000000 is outside the limits of 'ExposureTime'", "Node::SetDouble");
+    expectReport("ISetProperty", "OutOfRangeException",
+                 "value 5 is outside the range 20 to 900 of 'ExposureTime'", "Node::SetDouble");
     EXPECT_TRUE(log.lines(QtWarningMsg).empty());
 }
 
@@ -114,8 +114,9 @@ TEST_F(DriverTest, FractionalLimitsAreTruncatedAndHugeLimitsSaturate) {
     tagQZ_CAMERA_PROPERTY property{PROPERTY_EXPOSURE_TIME, 10};
     camera->ISetProperty(&property);
     EXPECT_TRUE(log.lines(QtWarningMsg).empty()) << "10 passes the truncated minimum";
-    expectReport("ISetProperty", "InvalidParameterException",
-                 "value 10.000000 is outside the limits of 'ExposureTimeAbs'", "Node::SetDouble");
+    expectReport("ISetProperty", "OutOfRangeException",
+                 "value 10 is outside the range 10.5 to 1e+12 of 'ExposureTimeAbs'",
+                 "Node::SetDouble");
     property.nValue = INT_MAX;
     camera->ISetProperty(&property);
     EXPECT_EQ(simcam::featureValue("EXP", "ExposureTimeAbs"), "2147483647.000000");

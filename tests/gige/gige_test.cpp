@@ -262,11 +262,12 @@ namespace {
 
 // The grab tool on the test camera with these further arguments, its
 // standard output to a file.
-pid_t spawnGrabTool(const std::vector<std::string>& more, const std::string& out) {
+pid_t spawnGrabTool(const std::vector<std::string>& more, const std::string& out,
+                    const std::string& errors = "/dev/null") {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> args{QZCAM_GRAB_PATH, "--camera", std::string("baumer ") + kSerial};
     args.insert(args.end(), more.begin(), more.end());
     std::vector<char*> argv;
@@ -340,4 +341,39 @@ TEST_F(GigE, GrabToolCountsNoLossAcrossAWrapAndARestart) {
     std::smatch lost;
     ASSERT_TRUE(std::regex_search(text, lost, std::regex("frames 300 .* lost ([0-9]+)"))) << text;
     EXPECT_LT(std::stoul(lost[1]), 20u) << text;
+}
+
+// Values outside a feature's range are refused before they reach the camera,
+// which would store them truncated or wrapped; the tool says what it takes.
+TEST_F(GigE, FeatureValuesOutsideTheirRangeAreRefusedWithTheRange) {
+    ASSERT_EQ(driver->IOpenCamera(), 1);
+    BGAPI2::Node* packetSize = driver->m_pDevice->GetRemoteNode("GevSCPSPacketSize");
+    const std::int64_t before = packetSize->GetInt();
+    try {
+        packetSize->SetInt(100000);
+        ADD_FAILURE() << "100000 accepted";
+    } catch (BGAPI2::Exceptions::OutOfRangeException& ex) {
+        EXPECT_NE(std::string(ex.GetErrorDescription()).find("is outside the range"),
+                  std::string::npos)
+            << ex.GetErrorDescription();
+    }
+    EXPECT_EQ(packetSize->GetInt(), before);
+    EXPECT_THROW(driver->m_pDevice->GetRemoteNode("ExposureTimeAbs")->SetDouble(-5),
+                 BGAPI2::Exceptions::OutOfRangeException);
+    EXPECT_THROW(packetSize->SetDouble(1400), BGAPI2::Exceptions::InvalidParameterException);
+    driver->ICloseCamera();
+    driver.reset();
+
+    for (const char* feature :
+         {"GevSCPSPacketSize=100000", "GevSCPSPacketSize=0", "ExposureTimeAbs=-5"}) {
+        const std::string out = testing::TempDir() + "gige-range.out";
+        const std::string errors = testing::TempDir() + "gige-range.err";
+        const pid_t tool = spawnGrabTool({"--frames", "1", "--feature", feature}, out, errors);
+        int status = 0;
+        ASSERT_EQ(waitpid(tool, &status, 0), tool);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 4) << feature;
+        EXPECT_NE(fileText(errors).find("is outside the range"), std::string::npos)
+            << feature << ": " << fileText(errors);
+    }
 }

@@ -282,3 +282,10 @@ TEST_F(GrabTool, PixelFormatFeatureReopensSoThatBuffersFitTheFormat) {
     EXPECT_TRUE(r.out.contains("format Mono12p  size 64x48  frames 2")) << r.out.toStdString();
     EXPECT_FALSE(r.err.contains("not delivered")) << r.err.toStdString();
 }
+
+TEST_F(GrabTool, ExposureOutsideTheCameraRangeEndsWithFourAndTheRange) {
+    const ToolRun r = run({"--camera", "baumer T-BAYER", "--frames", "1", "--exposure", "5000"});
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_TRUE(r.err.contains("error: exposure 5000 is outside the camera's range 20 to 900"))
+        << r.err.toStdString();
+}

@@ -218,6 +218,13 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
     host.setLayout(layout, depth);
 
     if (options.exposureSet) {
+        ExposureRange range;
+        if (cameraExposureRange(serial, &range) &&
+            (options.exposure < range.min || options.exposure > range.max)) {
+            err() << "error: exposure " << options.exposure << " is outside the camera's range "
+                  << range.min << " to " << range.max << "\n";
+            return kExitStart;
+        }
         tagQZ_CAMERA_PROPERTY property{PROPERTY_EXPOSURE_TIME, options.exposure};
         camera->ISetProperty(&property);
     }

@@ -47,6 +47,7 @@ BGAPI2_EXCEPTION_KIND(NotImplementedException, "NotImplementedException");
 BGAPI2_EXCEPTION_KIND(LowLevelException, "LowLevelException");
 BGAPI2_EXCEPTION_KIND(ObjectInvalidException, "ObjectInvalidException");
 BGAPI2_EXCEPTION_KIND(AccessDeniedException, "AccessDeniedException");
+BGAPI2_EXCEPTION_KIND(OutOfRangeException, "OutOfRangeException");
 
 #undef BGAPI2_EXCEPTION_KIND
 

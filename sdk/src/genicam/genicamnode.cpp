@@ -1,5 +1,8 @@
 #include <arv.h>
 
+#include <string>
+
+#include "../rangetext.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 #include "genicamdevice.h"
 
@@ -34,6 +37,8 @@ public:
         return value;
     }
     void setInt(std::int64_t value) override {
+        requireKind("IInteger", "Node::SetInt");
+        checkIntRange(value);
         GError* error = nullptr;
         arv_device_set_integer_feature_value(dev(), m_name.c_str(), value, &error);
         throwOnError(error, "Node::SetInt");
@@ -45,6 +50,12 @@ public:
         return value;
     }
     void setDouble(double value) override {
+        requireKind("IFloat", "Node::SetDouble");
+        const auto [minimum, maximum] = bounds();
+        if (!(value >= minimum && value <= maximum)) {
+            throw Exceptions::OutOfRangeException(outsideRangeText(value, minimum, maximum, m_name),
+                                                  "Node::SetDouble");
+        }
         GError* error = nullptr;
         arv_device_set_float_feature_value(dev(), m_name.c_str(), value, &error);
         throwOnError(error, "Node::SetDouble");
@@ -69,6 +80,38 @@ public:
 
 private:
     ArvDevice* dev() { return m_device->arvDevice(); }
+
+    // A write of the wrong type would be converted by the camera, not refused.
+    void requireKind(const char* kind, const char* function) {
+        if (m_kind != kind) {
+            throw Exceptions::InvalidParameterException(
+                "feature '" + m_name + "' is an " + m_kind + ", not an " + kind, function);
+        }
+    }
+
+    // The camera stores whatever it is sent: 100000 in a 16-bit field, or -5
+    // in an unsigned one. Refuse values outside the feature's range and step.
+    void checkIntRange(std::int64_t value) {
+        GError* error = nullptr;
+        gint64 minimum = 0;
+        gint64 maximum = 0;
+        arv_device_get_integer_feature_bounds(dev(), m_name.c_str(), &minimum, &maximum, &error);
+        throwOnError(error, "Node::SetInt");
+        const gint64 step = arv_device_get_integer_feature_increment(dev(), m_name.c_str(), &error);
+        throwOnError(error, "Node::SetInt");
+        const bool inRange = value >= minimum && value <= maximum;
+        if (inRange && (step <= 1 || (value - minimum) % step == 0)) {
+            return;
+        }
+        std::string range = std::to_string(minimum) + " to " + std::to_string(maximum);
+        if (step > 1) {
+            range += " in steps of " + std::to_string(step);
+        }
+        throw Exceptions::OutOfRangeException("value " + std::to_string(value) +
+                                                  " is outside the range " + range + " of '" +
+                                                  m_name + "'",
+                                              "Node::SetInt");
+    }
 
     std::pair<double, double> bounds() {
         GError* error = nullptr;

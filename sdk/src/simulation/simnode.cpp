@@ -1,5 +1,6 @@
 #include "simnode.h"
 
+#include "../rangetext.h"
 #include "bgapi2_genicam/bgapi2_exceptions.h"
 
 namespace BGAPI2 {
@@ -56,9 +57,8 @@ void SimNode::setDouble(double value) {
     if (!onSetDouble)
         refuse("Node::SetDouble");
     if (!(value >= minimum && value <= maximum)) {
-        throw Exceptions::InvalidParameterException(
-            "value " + std::to_string(value) + " is outside the limits of '" + m_name + "'",
-            "Node::SetDouble");
+        throw Exceptions::OutOfRangeException(outsideRangeText(value, minimum, maximum, m_name),
+                                              "Node::SetDouble");
     }
     onSetDouble(value);
 }
