@@ -377,3 +377,56 @@ TEST_F(GigE, FeatureValuesOutsideTheirRangeAreRefusedWithTheRange) {
             << feature << ": " << fileText(errors);
     }
 }
+
+// Another application holds the camera's control channel: the opening fails
+// at once and says so, and succeeds once the other application is gone.
+TEST_F(GigE, CameraInUseByAnotherApplicationFailsQuicklyAndSaysSo) {
+    std::vector<std::string> args{"arv-camera-test-0.8", "-n",
+                                  std::string("Aravis-Fake-") + kSerial};
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    pid_t other = -1;
+    ASSERT_EQ(posix_spawnp(&other, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    struct EndOther {
+        pid_t pid;
+        ~EndOther() {
+            if (pid > 0) {
+                kill(pid, SIGINT);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } endOther{other};
+    ASSERT_TRUE(cameraStreams()) << "the other application never streamed";
+
+    // As long as any opening, which waits out a discovery (about 1 s), not the
+    // 6 s of Aravis's attempts to take control and give it back.
+    const auto before = Clock::now();
+    EXPECT_EQ(driver->IOpenCamera(), 0);
+    EXPECT_LT(Clock::now() - before, std::chrono::seconds(2));
+    EXPECT_FALSE(log.matching(QtCriticalMsg, "is in use by another application").empty());
+
+    const std::string out = testing::TempDir() + "gige-inuse.out";
+    const std::string errors = testing::TempDir() + "gige-inuse.err";
+    const pid_t tool = spawnGrabTool({"--frames", "1"}, out, errors);
+    int status = 0;
+    ASSERT_EQ(waitpid(tool, &status, 0), tool);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 8);
+    EXPECT_NE(fileText(errors).find("error: camera 'baumer GVTEST01' is in use by another "
+                                    "application"),
+              std::string::npos)
+        << fileText(errors);
+
+    kill(other, SIGINT);
+    waitpid(other, nullptr, 0);
+    endOther.pid = -1;
+    EXPECT_TRUE(eventually([&] { return driver->IOpenCamera() == 1; }, 10000))
+        << "the camera stays refused after the other application ended";
+}

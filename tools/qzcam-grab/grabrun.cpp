@@ -17,6 +17,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_openRefusedInUse{false};
 
 QTextStream& err() {
     static QTextStream stream(stderr);
@@ -173,6 +174,13 @@ bool changesImageSize(const QStringList& features) {
 
 }  // namespace
 
+void notePluginMessage(const QString& text) {
+    // The SDK refuses a camera that another application controls this way.
+    if (text.contains("AccessDeniedException")) {
+        g_openRefusedInUse = true;
+    }
+}
+
 void interruptGrab() {
     g_interrupted = true;
 }
@@ -198,6 +206,10 @@ int runGrab(const Plugin& plugin, const GrabOptions& options) {
     CameraHandle handle{plugin, plugin.create(&option, &host)};
     ICameraObject* camera = handle.camera;
     if (camera->IOpenCamera() != 1) {
+        if (g_openRefusedInUse) {
+            err() << "error: camera '" << name << "' is in use by another application\n";
+            return kExitInUse;
+        }
         err() << "error: cannot open camera '" << name << "' (unknown camera or open failed)\n";
         return kExitCamera;
     }

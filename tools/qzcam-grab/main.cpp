@@ -19,6 +19,7 @@ void onSignal(int) {
 
 // The plug-in's own log lines, marked as such on stderr.
 void printPluginMessage(QtMsgType, const QMessageLogContext&, const QString& text) {
+    notePluginMessage(text);
     QTextStream(stderr) << "plug-in: " << text << "\n";
 }
 

@@ -1,5 +1,7 @@
 #include "genicamdevice.h"
 
+#include <arpa/inet.h>
+
 #include <thread>
 
 #include "bgapi2_genicam/bgapi2_exceptions.h"
@@ -75,6 +77,7 @@ void GenDevice::open() {
     if (m_lost) {
         throw Exceptions::LowLevelException("device '" + m_id + "' is lost", "Device::Open");
     }
+    refuseIfControlledElsewhere();
     GError* error = nullptr;
     m_device = arv_open_device(m_id.c_str(), &error);
     throwOnError(error, "Device::Open");
@@ -84,6 +87,37 @@ void GenDevice::open() {
     }
     m_hasAddress = gvAddress(m_device, &m_address);
     connectLossSignal();
+}
+
+// Aravis would spend seconds trying to take the control channel from the
+// application that holds it, and as long again giving it back.
+void GenDevice::refuseIfControlledElsewhere() {
+    if (!m_hasAddress) {
+        return;
+    }
+    std::uint32_t privilege = 0;
+    const GvcpReply reply = gvcpReadRegister(m_address, kControlPrivilegeRegister, kProbeTries,
+                                             kProbeTimeoutMs, &privilege);
+    if (reply == GvcpReply::Value && (privilege & 0x3) != 0) {
+        throw Exceptions::AccessDeniedException(
+            "camera '" + m_serial +
+                "' is in use by another application: its control channel is taken",
+            "Device::Open");
+    }
+}
+
+void GenDevice::noteAddress(const std::string& address) {
+    sockaddr_in parsed{};
+    parsed.sin_family = AF_INET;
+    parsed.sin_port = htons(3956);  // GigE Vision control port
+    if (m_protocol != "GigEVision" || inet_pton(AF_INET, address.c_str(), &parsed.sin_addr) != 1) {
+        return;
+    }
+    MutexLock lock(m_mutex);
+    if (m_device == nullptr) {  // an open camera keeps the address it was opened at
+        m_address = parsed;
+        m_hasAddress = true;
+    }
 }
 
 void GenDevice::connectLossSignal() {

@@ -58,9 +58,12 @@ public:
     Presence lookAgain();
     // Seen again after a loss: what was left of the old connection goes.
     void markAvailable();
+    // Where discovery found the camera (an IPv4 address for GigE Vision).
+    void noteAddress(const std::string& address);
 
 private:
     void connectLossSignal() REQUIRES(m_mutex);
+    void refuseIfControlledElsewhere() REQUIRES(m_mutex);
     void disconnectLossSignal() REQUIRES(m_mutex);
 
     const std::string m_id;

@@ -65,6 +65,7 @@ struct Seen {
     std::string model;
     std::string vendor;
     std::string protocol;
+    std::string address;
 };
 
 class GenProducer : public Backend::Producer {
@@ -138,9 +139,9 @@ private:
         arv_update_device_list();
         m_seen.clear();
         for (unsigned int i = 0; i < arv_get_n_devices(); ++i) {
-            Seen seen{text(arv_get_device_id(i)), text(arv_get_device_serial_nbr(i)),
-                      text(arv_get_device_model(i)), text(arv_get_device_vendor(i)),
-                      text(arv_get_device_protocol(i))};
+            Seen seen{text(arv_get_device_id(i)),       text(arv_get_device_serial_nbr(i)),
+                      text(arv_get_device_model(i)),    text(arv_get_device_vendor(i)),
+                      text(arv_get_device_protocol(i)), text(arv_get_device_address(i))};
             if (wanted(seen.protocol)) {
                 m_seen.push_back(std::move(seen));
             }
@@ -154,6 +155,7 @@ private:
             device = std::make_shared<GenDevice>(seen.id, seen.serial, seen.model, seen.vendor,
                                                  seen.protocol, [this] { startWatching(); });
         }
+        device->noteAddress(seen.address);
         return device;
     }
 
