@@ -162,6 +162,27 @@ TEST_F(GigE, RestartedCameraStreamsAgainInTheSameModeAndExposure) {
     EXPECT_EQ(driver->m_nCurMode, MODE_CONTINUOUS);
 }
 
+// Another camera answers at the lost camera's address first: that is not
+// the host's camera coming back, and the real one is picked up after it.
+TEST_F(GigE, OtherCameraAtTheLostCamerasAddressIsNotTakenForIt) {
+    openAndStart(MODE_CONTINUOUS, 100);
+    ASSERT_TRUE(host.waitFrames(10));
+    camera.stop(SIGKILL);
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(GVTEST01) lost", 5000));
+
+    FakeGvCamera other("GVOTHER1");
+    ASSERT_TRUE(other.start());
+    EXPECT_FALSE(sawLine(QtWarningMsg, "Baumer camera(GVTEST01) is", 4000))
+        << "another camera was taken for the lost one";
+    EXPECT_TRUE(log.matching(QtCriticalMsg, "cannot be opened").empty());
+    other.stop(SIGKILL);
+
+    const std::size_t atReturn = host.frameCount();
+    ASSERT_TRUE(camera.start());
+    ASSERT_TRUE(sawLine(QtWarningMsg, "Baumer camera(GVTEST01) is back, grabbing again", 15000));
+    EXPECT_TRUE(host.waitFrames(atReturn + 10, 5000)) << "frames did not resume";
+}
+
 // The camera numbers its frames on from the earlier run; the limit counts
 // from the start.
 TEST_F(GigE, FrameLimitCountsFramesSinceTheStart) {

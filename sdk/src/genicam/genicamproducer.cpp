@@ -199,7 +199,9 @@ private:
     }
 
     // True while some camera is still lost. A camera known by its network
-    // address is asked directly; others need a discovery.
+    // address is asked directly; an answer there is only taken for this
+    // camera once a discovery finds it (another camera may have the address
+    // now). Others need a discovery anyway.
     bool lookForLostDevices() {
         std::vector<std::shared_ptr<GenDevice>> lost;
         {
@@ -211,12 +213,12 @@ private:
         }
         bool stillLost = false;
         for (auto& device : lost) {
-            const GenDevice::Presence presence = device->lookAgain();
-            if (presence == GenDevice::Presence::Unknown) {
+            if (device->lookAgain() != GenDevice::Presence::Silent &&
+                !seenInDiscovery(device->id())) {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 discover();
             }
-            if (presence == GenDevice::Presence::Answers || seenInDiscovery(device->id())) {
+            if (seenInDiscovery(device->id())) {
                 device->markAvailable();
             } else {
                 stillLost = true;
