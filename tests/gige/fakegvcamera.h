@@ -13,16 +13,17 @@
 
 extern char** environ;
 
-// Aravis's GigE Vision simulated camera as a process on loopback, ended by
-// its pid.
+// Aravis's GigE Vision simulated camera as a process on a loopback address,
+// ended by its pid.
 class FakeGvCamera {
 public:
-    explicit FakeGvCamera(std::string serial) : m_serial(std::move(serial)) {}
+    explicit FakeGvCamera(std::string serial, std::string address = "127.0.0.1")
+        : m_serial(std::move(serial)), m_address(std::move(address)) {}
     ~FakeGvCamera() { stop(SIGKILL); }
 
     // lossPerThousand: GVSP packets the camera drops on purpose.
     bool start(int lossPerThousand = 0) {
-        std::vector<std::string> args{"arv-fake-gv-camera-0.8", "-i", "127.0.0.1", "-s", m_serial};
+        std::vector<std::string> args{"arv-fake-gv-camera-0.8", "-i", m_address, "-s", m_serial};
         if (lossPerThousand > 0) {
             args.push_back("-r");
             args.push_back(std::to_string(lossPerThousand));
@@ -54,6 +55,7 @@ public:
 
 private:
     std::string m_serial;
+    std::string m_address;
     pid_t m_pid = -1;
 };
 

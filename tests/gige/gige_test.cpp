@@ -451,3 +451,46 @@ TEST_F(GigE, CameraInUseByAnotherApplicationFailsQuicklyAndSaysSo) {
     EXPECT_TRUE(eventually([&] { return driver->IOpenCamera() == 1; }, 10000))
         << "the camera stays refused after the other application ended";
 }
+
+// Two cameras on two loopback addresses of this namespace, through two driver
+// objects at once: each gets its own camera's frames at its own rate, and
+// losing one leaves the other streaming.
+TEST_F(GigE, TwoCamerasAtOnceStreamApartAndOneLostLeavesTheOther) {
+    ASSERT_EQ(std::system("ip addr add 127.0.0.2/8 dev lo"), 0);
+    FakeGvCamera secondCamera("GVTEST02", "127.0.0.2");
+    ASSERT_TRUE(secondCamera.start());
+    openAndStart(MODE_CONTINUOUS, 100, 256);
+    TestHost secondHost;
+    tagQZ_CAMERA_OPTION secondOption;
+    secondOption.strCameraName = "baumer GVTEST02";
+    auto second = std::make_unique<CCameraBaumer>(&secondOption, &secondHost);
+    ASSERT_EQ(second->IOpenCamera(), 1);
+    second->m_pDevice->GetRemoteNode("AcquisitionFrameRate")->SetDouble(50);
+    second->m_pDevice->GetRemoteNode("Width")->SetInt(128);
+    second->m_pDevice->GetRemoteNode("Height")->SetInt(128);
+    second->m_nReqMode = MODE_CONTINUOUS;
+    ASSERT_EQ(second->IStartCamera(), 1);
+
+    ASSERT_TRUE(secondHost.waitFrames(5));
+    const std::size_t firstBefore = host.frameCount();
+    const std::size_t secondBefore = secondHost.frameCount();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double firstFrames = double(host.frameCount() - firstBefore);
+    const double secondFrames = double(secondHost.frameCount() - secondBefore);
+    ASSERT_GT(secondFrames, 0);
+    EXPECT_NEAR(firstFrames / secondFrames, 2.0, 0.5) << firstFrames << " and " << secondFrames;
+    for (const auto& frame : host.frames()) {
+        ASSERT_EQ(frame.width, 256) << "a frame of the other camera";
+    }
+    for (const auto& frame : secondHost.frames()) {
+        ASSERT_EQ(frame.width, 128) << "a frame of the other camera";
+    }
+
+    secondCamera.stop(SIGKILL);
+    ASSERT_TRUE(sawLine(QtCriticalMsg, "Baumer camera(GVTEST02) lost", 5000));
+    EXPECT_TRUE(log.matching(QtCriticalMsg, "Baumer camera(GVTEST01) lost").empty());
+    const std::size_t afterLoss = host.frameCount();
+    EXPECT_TRUE(host.waitFrames(afterLoss + 50, 3000)) << "the first camera stopped too";
+    second->ICloseCamera();
+    second.reset();
+}
