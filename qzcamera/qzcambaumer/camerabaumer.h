@@ -82,6 +82,7 @@ public:
     bool createStreamBuffers(BGAPI2::DataStream* stream, int count);
     bool deleteStreamBuffers(BGAPI2::DataStream* stream);
     bool startDeviceDataStream(BGAPI2::Device* device);
+    void noteStreamStart(BGAPI2::DataStream* stream);
     bool stopDeviceDataStream(BGAPI2::Device* device);
 
     // Trigger set-ups; the caller holds the turn.

@@ -100,10 +100,22 @@ bool CCameraBaumer::deleteStreamBuffers(BGAPI2::DataStream* stream) {
     });
 }
 
+// The health review counts from here, so that frames lost in the first
+// second are warned of too. Without counters (reported) the stream still
+// starts, and its first review sets the base.
+void CCameraBaumer::noteStreamStart(BGAPI2::DataStream* stream) {
+    try {
+        m_health.started(stream, stream->GetStatistics(), StreamHealth::Clock::now());
+    } catch (BGAPI2::Exceptions::IException& ex) {
+        REPORT_SDK_EXCEPTION(ex, "startDeviceDataStream");
+    }
+}
+
 bool CCameraBaumer::startDeviceDataStream(BGAPI2::Device* device) {
     return SDK_STEP("startDeviceDataStream", false, [&] {
         forEachStream(device, [&](BGAPI2::DataStream* stream) {
             if (openDataStream(stream) && !stream->GetIsGrabbing()) {
+                noteStreamStart(stream);
                 stream->StartAcquisitionContinuous();
             }
         });

@@ -74,6 +74,12 @@ QString StreamHealth::review(const void* stream, const BGAPI2::StreamStatistics&
         .arg(cause);
 }
 
+void StreamHealth::started(const void* stream, const BGAPI2::StreamStatistics& now,
+                           Clock::time_point at) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_windows[stream] = {now, at};
+}
+
 void StreamHealth::reset() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastLook = {};

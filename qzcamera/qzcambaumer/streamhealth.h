@@ -22,6 +22,9 @@ public:
     // Compares a stream's counters with the last look; a warning text when
     // frames were lost or incomplete since, otherwise empty.
     QString review(const void* stream, const BGAPI2::StreamStatistics& now, Clock::time_point at);
+    // Acquisition starts on a stream: its first review covers the time from
+    // here, first second included.
+    void started(const void* stream, const BGAPI2::StreamStatistics& now, Clock::time_point at);
     void reset();
 
 private:

@@ -44,6 +44,20 @@ TEST(StreamHealthReview, NamesTheCauseAndCountsOnlyWhatIsNew) {
     EXPECT_TRUE(health.review(&health, counters, t0 + 4s).isEmpty());
 }
 
+// Counted from the start of acquisition, the first review warns of frames
+// lost in the first second; the stream's counts from before do not count.
+TEST(StreamHealthReview, FirstSecondCountsFromTheStart) {
+    StreamHealth health;
+    const auto t0 = StreamHealth::Clock::time_point{} + 100s;
+    BGAPI2::StreamStatistics counters;
+    counters.lost = 7;  // an earlier acquisition on the same stream
+    health.started(&health, counters, t0);
+    counters.delivered = 90;
+    counters.lost = 17;
+    const std::string first = health.review(&health, counters, t0 + 1s).toStdString();
+    EXPECT_EQ(first.rfind("10 frames lost, 0 incomplete of 100 in 1.0 s", 0), 0u) << first;
+}
+
 TEST(StreamHealthReview, LooksAtMostOnceASecond) {
     StreamHealth health;
     const auto t0 = StreamHealth::Clock::time_point{} + 100s;
@@ -96,11 +110,13 @@ TEST_F(StreamHealthWarning, FailingCountersAreReportedAndFramesGoOn) {
     simcam::injectFailure(failure);
     camera->m_nReqMode = MODE_CONTINUOUS;
     ASSERT_EQ(camera->IStartCamera(), 1);
-    ASSERT_TRUE(eventually([&] { return !log.lines(QtCriticalMsg).empty(); }, 5000));
+    EXPECT_TRUE(camera->m_bGrabbing) << "the start goes on without the counters";
+    expectReportOf("startDeviceDataStream", "DataStream::GetStatistics");
+    ASSERT_TRUE(eventually([&] { return log.lines(QtCriticalMsg).size() > 3; }, 5000));
     const std::size_t before = host.frameCount();
     ASSERT_TRUE(host.waitFrames(before + 50));
     camera->IStopCamera();
-    expectReportOf("BufferReady", "DataStream::GetStatistics");
+    expectReportOf("BufferReady", "DataStream::GetStatistics", 3);
     EXPECT_EQ(simcam::streamCounters("CAM1").queued,
               std::uint64_t{CCameraBaumer::kBuffersPerStream});
 }

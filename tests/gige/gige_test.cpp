@@ -256,6 +256,19 @@ TEST_F(GigE, SlowHostCostsFramesNotPackets) {
     EXPECT_GT(statistics.lost, 0u);
     EXPECT_LT(statistics.incomplete * 10, statistics.lost)
         << statistics.incomplete << " incomplete, " << statistics.lost << " lost";
+    // The counts are of frames: together they are the gaps in the ids the host
+    // saw (16-bit block ids, 65535 followed by 1), give or take a frame at the
+    // start and at the stop.
+    std::uint64_t gaps = 0;
+    const auto frames = host.frames();
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        const std::uint32_t a = frames[i - 1].frameId;
+        const std::uint32_t b = frames[i].frameId;
+        gaps += (b > a ? b - a : 65535 - a + b) - 1;
+    }
+    EXPECT_NEAR(double(statistics.lost + statistics.incomplete), double(gaps), 3.0)
+        << statistics.lost << " lost, " << statistics.incomplete << " incomplete, "
+        << statistics.delivered << " delivered, host " << frames.size();
 }
 
 class LossyGigE : public GigE {

@@ -99,7 +99,7 @@ TEST_F(SdkTest, FeaturesRefuseMissingNamesBadEntriesAndOutOfRangeValues) {
     EXPECT_DOUBLE_EQ(exposure->GetDoubleMin(), 20.0);
     EXPECT_DOUBLE_EQ(exposure->GetDoubleMax(), 900.0);
     EXPECT_NO_THROW(exposure->SetDouble(900.0));
-    EXPECT_SDK_FAILURE(exposure->SetDouble(900.5), BGAPI2::Exceptions::InvalidParameterException);
+    EXPECT_SDK_FAILURE(exposure->SetDouble(900.5), BGAPI2::Exceptions::OutOfRangeException);
     EXPECT_DOUBLE_EQ(exposure->GetDouble(), 900.0);
     BGAPI2::NodeMap* sources = device->GetRemoteNode("TriggerSource")->GetEnumNodeList();
     EXPECT_TRUE(sources->GetNodePresent("Software"));

@@ -24,7 +24,7 @@ class Device;
 struct StreamStatistics {
     bo_uint64 delivered = 0;       // frames handed to the new-buffer handler
     bo_uint64 incomplete = 0;      // frames that arrived damaged; their buffer was queued again
-    bo_uint64 lost = 0;            // frames that found no queued buffer
+    bo_uint64 lost = 0;            // frames that never arrived, mostly for want of a queued buffer
     bo_uint64 resentPackets = 0;   // packets the transport asked for again and received
     bo_uint64 missingPackets = 0;  // packets that never arrived
 };

@@ -98,6 +98,8 @@ void GenStream::startAcquisition() {
             arv_device_get_string_feature_value(device->arvDevice(), "PixelFormat", nullptr);
         m_pixelFormat = format != nullptr ? format : "";
     }
+    m_haveFrameId = false;  // a new acquisition may number afresh
+    m_incompleteSinceFrame = 0;
     m_grabbing = true;
     auto self = shared_from_this();
     m_delivery.launch(m_mutex,
@@ -248,11 +250,15 @@ void GenStream::takeBuffer(ArvBuffer* popped, std::uint64_t generation) {
     GenBuffer* buffer = ownerOf(popped);
     const bool live = m_delivery.live(generation);
     const bool complete = arv_buffer_get_status(popped) == ARV_BUFFER_STATUS_SUCCESS;
+    if (live && complete) {
+        countFramesMissedBefore(arv_buffer_get_frame_id(popped));
+    }
     if (buffer != nullptr && m_stream != nullptr && (!live || !complete)) {
         // Damaged, or filled as acquisition stopped: straight back to the
         // stream, which keeps its reference.
         if (live) {
             ++m_statistics.incomplete;
+            ++m_incompleteSinceFrame;
         }
         arv_stream_push_buffer(m_stream, popped);
         return;
@@ -275,15 +281,34 @@ void GenStream::deliver(GenBuffer* buffer) {
     m_cv.notifyAll();
 }
 
+// Frames the camera sent that never arrived in any form (no free buffer, or
+// no packet of them got through), from gaps in the block ids of complete
+// frames less the incomplete ones between them (whose ids Aravis may leave
+// from the buffer's earlier frame): GigE Vision 1 ids run 1 to 65535 and wrap
+// to 1, 64-bit ones do not wrap. Counted per frame, unlike Aravis's
+// underruns, which count the packets of such frames.
+void GenStream::countFramesMissedBefore(std::uint64_t id) {
+    constexpr std::uint64_t kShortIds = 0xFFFF;
+    constexpr std::uint64_t kNewNumbering = 0x8000;  // a jump this far is not a gap
+    std::uint64_t missed = 0;
+    if (m_haveFrameId && id > m_lastFrameId) {
+        missed = id - m_lastFrameId - 1;
+    } else if (m_haveFrameId && m_lastFrameId <= kShortIds && id >= 1 &&
+               m_lastFrameId - id > kNewNumbering) {
+        missed = kShortIds - m_lastFrameId + id - 1;
+    }
+    if (missed < kNewNumbering) {
+        m_statistics.lost += missed - std::min(missed, m_incompleteSinceFrame);
+    }
+    m_incompleteSinceFrame = 0;
+    m_haveFrameId = true;
+    m_lastFrameId = id;
+}
+
 StreamStatistics GenStream::statistics() {
     MutexLock lock(m_mutex);
     StreamStatistics statistics = m_statistics;
     if (m_stream != nullptr) {
-        guint64 completed = 0;
-        guint64 failures = 0;
-        guint64 underruns = 0;
-        arv_stream_get_statistics(m_stream, &completed, &failures, &underruns);
-        statistics.lost = underruns;
         if (ARV_IS_GV_STREAM(m_stream)) {
             guint64 resent = 0;
             guint64 missing = 0;

@@ -51,6 +51,7 @@ private:
     // Takes a buffer Aravis handed back: delivers it, or queues it again at
     // once when it arrived incomplete.
     void takeBuffer(ArvBuffer* popped, std::uint64_t generation) REQUIRES(m_mutex);
+    void countFramesMissedBefore(std::uint64_t id) REQUIRES(m_mutex);
     void deliver(GenBuffer* buffer) REQUIRES(m_mutex);
     GenBuffer* ownerOf(ArvBuffer* popped) REQUIRES(m_mutex);
     void stopLocked() REQUIRES(m_mutex);
@@ -72,6 +73,11 @@ private:
     std::string m_pixelFormat GUARDED_BY(m_mutex);
     bool m_lost GUARDED_BY(m_mutex) = false;
     StreamStatistics m_statistics GUARDED_BY(m_mutex);
+    // The block id of the last complete frame while grabbing, and the
+    // incomplete ones since, for the frames that never arrived.
+    bool m_haveFrameId GUARDED_BY(m_mutex) = false;
+    std::uint64_t m_lastFrameId GUARDED_BY(m_mutex) = 0;
+    std::uint64_t m_incompleteSinceFrame GUARDED_BY(m_mutex) = 0;
 };
 
 // A host's Buffer backed by an Aravis buffer. The stream holds a reference
