@@ -1,5 +1,7 @@
 #include "unpack_simd.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define QZCAM_UNPACK_SSSE3 1
@@ -17,6 +19,12 @@ using pixel::Packing;
 constexpr std::size_t kBlock = 16;
 constexpr std::size_t kBlockBytes = 24;
 constexpr std::size_t kReadBytes = 28;
+
+// Whole blocks of `count` samples whose reads stay inside `bytes`.
+std::size_t wholeBlocks(std::size_t bytes, std::size_t count) {
+    const std::size_t readable = bytes >= kReadBytes ? (bytes - kReadBytes) / kBlockBytes + 1 : 0;
+    return std::min(count / kBlock, readable);
+}
 
 bool haveSsse3() {
     static const bool have = __builtin_cpu_supports("ssse3");
@@ -41,26 +49,26 @@ __attribute__((target("ssse3"))) __m128i bitStream12(const std::uint8_t* at) {
 __attribute__((target("ssse3"))) std::size_t bitStream12To8(const std::uint8_t* src,
                                                             std::size_t bytes, std::size_t count,
                                                             std::uint8_t* dst) {
-    std::size_t i = 0;
-    for (; i + kBlock <= count && i / kBlock * kBlockBytes + kReadBytes <= bytes; i += kBlock) {
-        const std::uint8_t* at = src + i / kBlock * kBlockBytes;
+    const std::size_t blocks = wholeBlocks(bytes, count);
+    for (std::size_t block = 0, i = 0; block < blocks; ++block, i += kBlock) {
+        const std::uint8_t* at = src + block * kBlockBytes;
         const __m128i low = _mm_srli_epi16(bitStream12(at), 4);
         const __m128i high = _mm_srli_epi16(bitStream12(at + 12), 4);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(low, high));
     }
-    return i;
+    return blocks * kBlock;
 }
 
 __attribute__((target("ssse3"))) std::size_t bitStream12To16(const std::uint8_t* src,
                                                              std::size_t bytes, std::size_t count,
                                                              std::uint16_t* dst) {
-    std::size_t i = 0;
-    for (; i + kBlock <= count && i / kBlock * kBlockBytes + kReadBytes <= bytes; i += kBlock) {
-        const std::uint8_t* at = src + i / kBlock * kBlockBytes;
+    const std::size_t blocks = wholeBlocks(bytes, count);
+    for (std::size_t block = 0, i = 0; block < blocks; ++block, i += kBlock) {
+        const std::uint8_t* at = src + block * kBlockBytes;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bitStream12(at));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), bitStream12(at + 12));
     }
-    return i;
+    return blocks * kBlock;
 }
 
 // Pairs to 8 bits: the high byte of each sample is a whole byte already.
@@ -68,15 +76,15 @@ __attribute__((target("ssse3"))) std::size_t pairsTo8(const std::uint8_t* src, s
                                                       std::size_t count, std::uint8_t* dst) {
     const __m128i first = _mm_setr_epi8(0, 2, 3, 5, 6, 8, 9, 11, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m128i second = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 2, 3, 5, 6, 8, 9, 11);
-    std::size_t i = 0;
-    for (; i + kBlock <= count && i / kBlock * kBlockBytes + kReadBytes <= bytes; i += kBlock) {
-        const std::uint8_t* at = src + i / kBlock * kBlockBytes;
+    const std::size_t blocks = wholeBlocks(bytes, count);
+    for (std::size_t block = 0, i = 0; block < blocks; ++block, i += kBlock) {
+        const std::uint8_t* at = src + block * kBlockBytes;
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 12));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
                          _mm_or_si128(_mm_shuffle_epi8(a, first), _mm_shuffle_epi8(b, second)));
     }
-    return i;
+    return blocks * kBlock;
 }
 
 }  // namespace
