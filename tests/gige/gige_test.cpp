@@ -17,66 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "camerabaumer.h"
-#include "eventually.h"
-#include "fakegvcamera.h"
 #include "framelimitrun.h"
-#include "logcapture.h"
-#include "testhost.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr const char* kSerial = "GVTEST01";
-
-}  // namespace
-
-class GigE : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { setenv("QZCAM_GENICAM", "1", 1); }
-
-    void SetUp() override {
-        if (std::getenv("QZCAM_NETNS") == nullptr) {
-            GTEST_SKIP() << "needs a private network namespace: run it through netns_run.sh";
-        }
-        ASSERT_TRUE(camera.start(lossPerThousand())) << "arv-fake-gv-camera-0.8 did not start";
-        driver = std::make_unique<CCameraBaumer>(&option, &host);
-        option.strCameraName = QString("baumer ") + kSerial;
-    }
-
-    void TearDown() override {
-        driver.reset();
-        camera.stop();
-    }
-
-    virtual int lossPerThousand() const { return 0; }
-
-    void openAndStart(int mode, double frameRate = 0, int side = 0) {
-        ASSERT_EQ(driver->IOpenCamera(), 1);
-        if (frameRate > 0) {
-            driver->m_pDevice->GetRemoteNode("AcquisitionFrameRate")->SetDouble(frameRate);
-        }
-        if (side > 0) {
-            driver->m_pDevice->GetRemoteNode("Width")->SetInt(side);
-            driver->m_pDevice->GetRemoteNode("Height")->SetInt(side);
-        }
-        driver->m_nReqMode = mode;
-        ASSERT_EQ(driver->IStartCamera(), 1);
-        ASSERT_TRUE(driver->m_bGrabbing);
-    }
-
-    BGAPI2::DataStream* stream() { return driver->m_pDevice->GetDataStreams()->begin()->second; }
-
-    bool sawLine(QtMsgType type, const std::string& fragment, int timeoutMs) {
-        return eventually([&] { return !log.matching(type, fragment).empty(); }, timeoutMs);
-    }
-
-    LogCapture log;
-    FakeGvCamera camera{kSerial};
-    tagQZ_CAMERA_OPTION option;
-    TestHost host;
-    std::unique_ptr<CCameraBaumer> driver;
-};
+#include "gigefixture.h"
 
 TEST_F(GigE, OneFramePerSoftwareTrigger) {
     openAndStart(MODE_SOFT_TRIGGER);
@@ -292,48 +234,6 @@ TEST_F(LossyGigE, DeliveryGoesOnAndNoBufferIsLost) {
 
 // Ctrl-C of the grab tool mid-grab: it stops and closes the camera, which
 // then stops sending, and prints its summary.
-namespace {
-
-// The grab tool on the test camera with these further arguments, its
-// standard output to a file.
-pid_t spawnGrabTool(const std::vector<std::string>& more, const std::string& out,
-                    const std::string& errors = "/dev/null") {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args{QZCAM_GRAB_PATH, "--camera", std::string("baumer ") + kSerial};
-    args.insert(args.end(), more.begin(), more.end());
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t tool = -1;
-    if (posix_spawn(&tool, argv[0], &files, nullptr, argv.data(), environ) != 0) {
-        tool = -1;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    return tool;
-}
-
-std::string fileText(const std::string& path) {
-    std::ifstream file(path);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-bool cameraStreams() {
-    return eventually(
-        [] {
-            const auto before = loopbackPackets();
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            return loopbackPackets() - before > 500;
-        },
-        15000);
-}
-
-}  // namespace
-
 TEST_F(GigE, InterruptedGrabToolLeavesTheCameraQuiet) {
     const std::string out = testing::TempDir() + "gige-grab.out";
     const pid_t tool =
