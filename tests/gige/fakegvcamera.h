@@ -22,8 +22,14 @@ public:
     ~FakeGvCamera() { stop(SIGKILL); }
 
     // lossPerThousand: GVSP packets the camera drops on purpose.
-    bool start(int lossPerThousand = 0) {
-        std::vector<std::string> args{"arv-fake-gv-camera-0.8", "-i", m_address, "-s", m_serial};
+    // ownNamespace: the camera lives in a network namespace of its own with
+    // only loopback, out of this one's reach (the pid stays the camera's).
+    bool start(int lossPerThousand = 0, bool ownNamespace = false) {
+        std::vector<std::string> args;
+        if (ownNamespace) {
+            args = {"unshare", "-n", "--", "sh", "-c", "ip link set lo up && exec \"$@\"", "sh"};
+        }
+        args.insert(args.end(), {"arv-fake-gv-camera-0.8", "-i", m_address, "-s", m_serial});
         if (lossPerThousand > 0) {
             args.push_back("-r");
             args.push_back(std::to_string(lossPerThousand));
@@ -41,6 +47,8 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return running();
     }
+
+    pid_t pid() const { return m_pid; }
 
     bool running() { return m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
 
