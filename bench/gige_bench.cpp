@@ -1,7 +1,8 @@
 // The grab tool against Aravis's own arv-camera-test-0.8 on the same GigE
 // Vision simulated camera (512x512 Mono8), over loopback in a private network
 // namespace: frames per second, CPU seconds per frame and complete frames,
-// with 1400- and 8000-byte packets and with the camera dropping packets.
+// with 1400- and 8000-byte packets, and through a relay that drops packets,
+// with and without packet resend.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -21,18 +22,24 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "fakegvcamera.h"
+#include "gvrelay.h"
 
 namespace {
 
 constexpr int kSeconds = 4;
 constexpr int kFrameRate = 400;
+constexpr int kRelayedFrameRate = 200;  // the relay copies every packet once more
 const std::string kSerial = "GVBENCH1";
+
+// How the tool reaches the camera.
+enum Link { kDirect, kRelayWithoutResend, kRelayWithResend };
 
 struct Outcome {
     double frames = 0;      // complete frames delivered
     double seconds = 0;     // time they took
     double cpuSeconds = 0;  // user + system of the process
+    double sent = 0;        // frames the camera began, where a relay counts them
 };
 
 std::map<std::string, Outcome> g_outcomes;
@@ -73,29 +80,10 @@ double number(const std::string& text, const std::string& pattern) {
     return std::regex_search(text, match, std::regex(pattern)) ? std::stod(match[1]) : 0.0;
 }
 
-class FakeCamera {
-public:
-    explicit FakeCamera(int lossPerThousand) {
-        std::vector<std::string> args{"arv-fake-gv-camera-0.8", "-i", "127.0.0.1", "-s", kSerial};
-        if (lossPerThousand > 0) {
-            args.insert(args.end(), {"-r", std::to_string(lossPerThousand)});
-        }
-        m_pid = spawn(args, "/dev/null");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    ~FakeCamera() {
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-    }
-
-private:
-    pid_t m_pid;
-};
-
-Outcome runAravisTool(int packetSize) {
+Outcome runAravisTool(int packetSize, int frameRate) {
     const std::string out = "/tmp/qzcam-gige-bench-arv.txt";
     const pid_t pid = spawn({"arv-camera-test-0.8", "--duration=" + std::to_string(kSeconds), "-a",
-                             "-f", std::to_string(kFrameRate), "-i", std::to_string(packetSize)},
+                             "-f", std::to_string(frameRate), "-i", std::to_string(packetSize)},
                             out);
     Outcome outcome;
     outcome.cpuSeconds = finish(pid);
@@ -104,12 +92,12 @@ Outcome runAravisTool(int packetSize) {
     return outcome;
 }
 
-Outcome runGrabTool(int packetSize) {
+Outcome runGrabTool(int packetSize, int frameRate) {
     const std::string out = "/tmp/qzcam-gige-bench-grab.txt";
     const pid_t pid =
         spawn({QZCAM_GRAB_PATH, "--camera", "baumer " + kSerial, "--frames", "100000000",
                "--timeout", "30", "--feature", "GevSCPSPacketSize=" + std::to_string(packetSize),
-               "--feature", "AcquisitionFrameRate=" + std::to_string(kFrameRate)},
+               "--feature", "AcquisitionFrameRate=" + std::to_string(frameRate)},
               out);
     // Discovery and opening come first; the tool's own rate covers the grab.
     std::this_thread::sleep_for(std::chrono::seconds(kSeconds + 1));
@@ -123,8 +111,10 @@ Outcome runGrabTool(int packetSize) {
     return outcome;
 }
 
-std::string key(const char* tool, int packetSize, int loss) {
-    return std::string(tool) + "/" + std::to_string(packetSize) + "/" + std::to_string(loss);
+std::string key(const char* tool, int packetSize, int loss, int link) {
+    static const char* const links[] = {"direct", "relay", "relay+resend"};
+    return std::string(tool) + "/" + std::to_string(packetSize) + "/" + std::to_string(loss) + "/" +
+           links[link];
 }
 
 void record(benchmark::State& state, const std::string& name, const Outcome& outcome) {
@@ -136,12 +126,38 @@ void record(benchmark::State& state, const std::string& name, const Outcome& out
     state.counters["complete_frames"] = outcome.frames;
 }
 
-void runScenario(benchmark::State& state, const char* tool, Outcome (*run)(int packetSize)) {
+// lossPerThousand: packets the relay drops (none without a relay).
+void runScenario(benchmark::State& state, const char* tool,
+                 Outcome (*run)(int packetSize, int frameRate)) {
     const int packetSize = static_cast<int>(state.range(0));
     const int loss = static_cast<int>(state.range(1));
+    const Link link = static_cast<Link>(state.range(2));
     for (auto _ : state) {
-        FakeCamera camera(loss);
-        record(state, key(tool, packetSize, loss), run(packetSize));
+        FakeGvCamera camera(kSerial);
+        if (!camera.start(0, link != kDirect)) {
+            state.SkipWithError("arv-fake-gv-camera-0.8 did not start");
+            return;
+        }
+        std::unique_ptr<GvRelay> relay;
+        if (link != kDirect) {
+            relay = std::make_unique<GvRelay>(
+                camera.pid(), GvRelay::Loss{loss / 1000.0, 0.0, link == kRelayWithResend});
+            std::string why;
+            if (!relay->start(&why)) {
+                state.SkipWithError(why.c_str());
+                return;
+            }
+        }
+        Outcome outcome = run(packetSize, link == kDirect ? kFrameRate : kRelayedFrameRate);
+        record(state, key(tool, packetSize, loss, link), outcome);
+        if (relay) {
+            const GvRelay::Counts counts = relay->counts();
+            g_outcomes[key(tool, packetSize, loss, link)].sent = double(counts.frames);
+            state.counters["complete_share"] = outcome.frames / double(counts.frames);
+            state.counters["relay_dropped"] = double(counts.dropped);
+            state.counters["relay_resent"] = double(counts.resent);
+            state.counters["relay_not_kept"] = double(counts.notKept);
+        }
     }
 }
 
@@ -154,7 +170,10 @@ void BM_GrabTool(benchmark::State& state) {
 }
 
 void scenarios(benchmark::internal::Benchmark* b) {
-    b->Args({1400, 0})->Args({8000, 0})->Args({1400, 1})->Args({1400, 10});
+    b->Args({1400, 0, kDirect})->Args({8000, 0, kDirect});
+    for (int loss : {1, 10}) {
+        b->Args({1400, loss, kRelayWithoutResend})->Args({1400, loss, kRelayWithResend});
+    }
     b->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
@@ -163,6 +182,7 @@ BENCHMARK(BM_GrabTool)->Apply(scenarios);
 
 void printRatios() {
     std::printf("\ngrab tool / arv-camera-test-0.8, same camera, same run:\n");
+    std::printf("  (packet size / loss per thousand / link)\n");
     for (const auto& [name, arv] : g_outcomes) {
         if (name.rfind("arv/", 0) != 0)
             continue;
@@ -171,10 +191,14 @@ void printRatios() {
         if (grab == g_outcomes.end() || arv.frames <= 0 || grab->second.frames <= 0)
             continue;
         const Outcome& g = grab->second;
-        std::printf(
-            "  packet/loss %-8s fps %.3f  cpu per frame %.3f  complete frames %.0f vs %.0f\n",
-            scenario.c_str(), (g.frames / g.seconds) / (arv.frames / arv.seconds),
-            (g.cpuSeconds / g.frames) / (arv.cpuSeconds / arv.frames), g.frames, arv.frames);
+        std::printf("  %-22s fps %.3f  cpu per frame %.3f  complete frames %.0f vs %.0f",
+                    scenario.c_str(), (g.frames / g.seconds) / (arv.frames / arv.seconds),
+                    (g.cpuSeconds / g.frames) / (arv.cpuSeconds / arv.frames), g.frames,
+                    arv.frames);
+        if (g.sent > 0 && arv.sent > 0) {
+            std::printf("  complete share %.4f vs %.4f", g.frames / g.sent, arv.frames / arv.sent);
+        }
+        std::printf("\n");
     }
 }
 
