@@ -88,7 +88,10 @@ TEST_F(GigE, RestartedCameraStreamsAgainInTheSameModeAndExposure) {
     const std::size_t atLoss = host.frameCount();
 
     ASSERT_TRUE(camera.start());  // a new process on the same address: power-up settings
+    const auto returned = Clock::now();
     ASSERT_TRUE(sawLine(QtWarningMsg, "Baumer camera(GVTEST01) is back, grabbing again", 10000));
+    std::printf("back %.2f s after the camera answered again\n",
+                std::chrono::duration<double>(Clock::now() - returned).count());
     ASSERT_TRUE(host.waitFrames(atLoss + 10, 5000)) << "frames did not resume";
     try {
         BGAPI2::Device* device = driver->m_pDevice;

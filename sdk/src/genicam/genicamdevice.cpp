@@ -146,7 +146,7 @@ void GenDevice::close() {
     }
     // A camera that stopped answering before anyone noticed is given up as
     // lost: releasing it here would wait out Aravis's retries.
-    const bool silent = !m_lost && isOpen() && lookAgain() == Presence::Silent;
+    const bool silent = !m_lost && isOpen() && isGone(lookAgain());
     MutexLock lock(m_mutex);
     if (m_device == nullptr) {
         return;
@@ -177,7 +177,7 @@ bool GenDevice::answers() {
         }
     }
     // With no cheap question to ask, Aravis's lost control channel tells.
-    return lookAgain() != Presence::Silent;
+    return !isGone(lookAgain());
 }
 
 GenDevice::Presence GenDevice::lookAgain() {
@@ -189,8 +189,23 @@ GenDevice::Presence GenDevice::lookAgain() {
         }
         address = m_address;
     }
-    return gvcpAnswers(address, kProbeTries, kProbeTimeoutMs) ? Presence::Answers
-                                                              : Presence::Silent;
+    std::string serial;
+    switch (gvcpSerialNumber(address, kProbeTries, kProbeTimeoutMs, &serial)) {
+        case GvcpReply::Value:
+            // Without one there, Aravis named the camera by its MAC address.
+            if (serial.empty()) {
+                return Presence::Answers;
+            }
+            return serial == m_serial ? Presence::Ours : Presence::Other;
+        case GvcpReply::Silent:
+            return Presence::Silent;
+        default:
+            return Presence::Answers;
+    }
+}
+
+bool GenDevice::isGone(Presence presence) {
+    return presence == Presence::Silent || presence == Presence::Other;
 }
 
 void GenDevice::markLost() {

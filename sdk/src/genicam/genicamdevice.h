@@ -52,10 +52,12 @@ public:
     // True when the camera answers a short control request.
     bool answers();
     void markLost();
-    // Whether a lost camera answers at its last address; Unknown when it has
-    // none to ask at.
-    enum class Presence { Answers, Silent, Unknown };
+    // Whether a lost camera answers at its last address, and whether the
+    // serial number there is its own (Answers: it cannot be told); Unknown
+    // when it has no address to ask at.
+    enum class Presence { Ours, Other, Answers, Silent, Unknown };
     Presence lookAgain();
+    static bool isGone(Presence presence);
     // Seen again after a loss: what was left of the old connection goes.
     void markAvailable();
     // Where discovery found the camera (an IPv4 address for GigE Vision).

@@ -199,9 +199,9 @@ private:
     }
 
     // True while some camera is still lost. A camera known by its network
-    // address is asked directly; an answer there is only taken for this
-    // camera once a discovery finds it (another camera may have the address
-    // now). Others need a discovery anyway.
+    // address is asked directly, and taken back when the serial number it
+    // gives there is its own (another camera may have the address now).
+    // Where that cannot be told, only a discovery that finds it will do.
     bool lookForLostDevices() {
         std::vector<std::shared_ptr<GenDevice>> lost;
         {
@@ -213,18 +213,25 @@ private:
         }
         bool stillLost = false;
         for (auto& device : lost) {
-            if (device->lookAgain() != GenDevice::Presence::Silent &&
-                !seenInDiscovery(device->id())) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                discover();
-            }
-            if (seenInDiscovery(device->id())) {
+            if (isBack(*device)) {
                 device->markAvailable();
             } else {
                 stillLost = true;
             }
         }
         return stillLost;
+    }
+
+    bool isBack(GenDevice& device) {
+        const GenDevice::Presence presence = device.lookAgain();
+        if (presence == GenDevice::Presence::Ours || presence == GenDevice::Presence::Other) {
+            return presence == GenDevice::Presence::Ours;
+        }
+        if (presence == GenDevice::Presence::Answers && !seenInDiscovery(device.id())) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            discover();
+        }
+        return seenInDiscovery(device.id());
     }
 
     bool seenInDiscovery(const std::string& id) {
