@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev fonts-dejavu-core
   libopencv-core-dev libopencv-imgproc-dev
   libaravis-dev libusb-1.0-0-dev aravis-tools aravis-tools-cli iproute2 util-linux
+  udev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang libclang-rt-14-dev
 )

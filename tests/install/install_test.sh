@@ -10,6 +10,10 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+[ -f "$prefix/lib/udev/rules.d/70-qzcam-usb3vision.rules" ] || {
+  echo "the USB3 Vision rule is not installed"
+  exit 1
+}
 cmake -S "$here/host" -B "$work/host" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/host" >/dev/null
 unset SIMCAM_CONFIG
@@ -31,7 +35,7 @@ c++ -std=c++17 "$here/host/sdk_user.cpp" -o "$work/sdk" $(pkg-config --cflags --
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 contents=$(dpkg-deb -c "$work"/deb/qzcam_*.deb)
 for file in qzcam/libqzCam_160d.so libbgapi2_genicam.so bin/qzcam-grab bin/qzcam-view cmake/qzcam/qzcamConfig.cmake \
-  pkgconfig/bgapi2_genicam.pc include/qzcam/cameraobject.h; do
+  pkgconfig/bgapi2_genicam.pc include/qzcam/cameraobject.h udev/rules.d/70-qzcam-usb3vision.rules; do
   grep -q "$file" <<<"$contents" || { echo "the .deb lacks $file"; exit 1; }
 done
 echo "installed, built a host against the install, got a frame, packaged"
