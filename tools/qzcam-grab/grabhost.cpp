@@ -17,13 +17,17 @@ int GrabHost::OnFrameReady(ICameraObject* camera) {
         // The pixels are only valid during this call: copy them now.
         copy = copyFrame(camera, m_layout, m_depth);
     }
+    bool awaited = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!copy.isNull()) {
             m_saved.push_back({copy, count});
         }
+        awaited = !m_saved.empty() || m_stats.frames >= m_awaited;
     }
-    m_cv.notify_all();
+    if (awaited) {
+        m_cv.notify_all();
+    }
     return 0;
 }
 
@@ -34,6 +38,7 @@ GrabHost::Stats GrabHost::stats() {
 
 bool GrabHost::waitFrames(std::uint64_t frames, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_awaited = frames;
     return m_cv.wait_for(lock, timeout, [&] {
         return m_stats.frames >= frames || !m_saved.empty();
     }) && m_stats.frames >= frames;

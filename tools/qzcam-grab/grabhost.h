@@ -55,4 +55,7 @@ private:
     Stats m_stats;
     FrameIdGaps m_gaps;
     std::deque<Saved> m_saved;
+    // What waitFrames waits for: a wake-up per frame would cost the waiting
+    // thread a context switch per frame.
+    std::uint64_t m_awaited = 0;
 };
