@@ -4,6 +4,7 @@
 // with 1400- and 8000-byte packets, and through a relay that drops packets,
 // with and without packet resend.
 #include <benchmark/benchmark.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,13 +38,15 @@ const std::string kSerial = "GVBENCH1";
 enum Link { kDirect, kRelayWithoutResend, kRelayWithResend };
 
 struct Outcome {
-    double frames = 0;      // complete frames delivered
-    double seconds = 0;     // time they took
-    double cpuSeconds = 0;  // user + system of the process
-    double sent = 0;        // frames the camera began, where a relay counts them
+    double frames = 0;               // complete frames delivered
+    double seconds = 0;              // time they took
+    double cpuSeconds = 0;           // user + system of the process, start-up and all
+    double streamingCpuSeconds = 0;  // ... from the first streamed packet to the last
+    double sent = 0;                 // frames the camera began, where a relay counts them
 };
 
-std::map<std::string, Outcome> g_outcomes;
+constexpr int kRuns = 3;  // of each tool and scenario, for the minimum and the median
+std::map<std::string, std::vector<Outcome>> g_outcomes;
 
 pid_t spawn(std::vector<std::string> args, const std::string& output) {
     posix_spawn_file_actions_t files;
@@ -80,12 +84,67 @@ double number(const std::string& text, const std::string& pattern) {
     return std::regex_search(text, match, std::regex(pattern)) ? std::stod(match[1]) : 0.0;
 }
 
+// CPU time of a process's threads so far, from the scheduler's nanosecond
+// counts (clock ticks would be a tenth of the streaming phase's cost).
+double threadsCpuSeconds(pid_t pid) {
+    double total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task/";
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::ifstream schedstat(tasks + entry->d_name + "/schedstat");
+            double nanoseconds = 0;
+            if (entry->d_name[0] != '.' && schedstat >> nanoseconds) {
+                total += nanoseconds / 1e9;
+            }
+        }
+        closedir(dir);
+    }
+    return total;
+}
+
+bool exited(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// The CPU time the process spends while the camera streams, told from the
+// packets on this namespace's loopback (10 ms without any ends it), so that
+// start-up, discovery, opening and closing are left out for either tool.
+// interruptAfter: when to send the process SIGINT (zero: never).
+double streamingCpuSeconds(pid_t pid, std::chrono::seconds interruptAfter) {
+    using Clock = std::chrono::steady_clock;
+    const auto interruptAt = Clock::now() + interruptAfter;
+    bool interrupted = interruptAfter.count() == 0;
+    double first = -1;
+    double last = 0;
+    unsigned long long packets = loopbackPackets();
+    while (!exited(pid)) {
+        const double cpu = threadsCpuSeconds(pid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const unsigned long long now = loopbackPackets();
+        const bool streaming = now - packets >= 3;  // heartbeats alone are fewer
+        packets = now;
+        if (streaming && first < 0) {
+            first = cpu;
+        }
+        if (streaming) {
+            last = threadsCpuSeconds(pid);
+        }
+        if (!interrupted && Clock::now() >= interruptAt) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+    }
+    return first < 0 ? 0 : last - first;
+}
+
 Outcome runAravisTool(int packetSize, int frameRate) {
     const std::string out = "/tmp/qzcam-gige-bench-arv.txt";
     const pid_t pid = spawn({"arv-camera-test-0.8", "--duration=" + std::to_string(kSeconds), "-a",
                              "-f", std::to_string(frameRate), "-i", std::to_string(packetSize)},
                             out);
     Outcome outcome;
+    outcome.streamingCpuSeconds = streamingCpuSeconds(pid, std::chrono::seconds(0));
     outcome.cpuSeconds = finish(pid);
     outcome.frames = number(readAll(out), "n_completed_buffers *= *([0-9]+)");
     outcome.seconds = kSeconds;
@@ -100,9 +159,8 @@ Outcome runGrabTool(int packetSize, int frameRate) {
                "--feature", "AcquisitionFrameRate=" + std::to_string(frameRate)},
               out);
     // Discovery and opening come first; the tool's own rate covers the grab.
-    std::this_thread::sleep_for(std::chrono::seconds(kSeconds + 1));
-    kill(pid, SIGINT);
     Outcome outcome;
+    outcome.streamingCpuSeconds = streamingCpuSeconds(pid, std::chrono::seconds(kSeconds + 1));
     outcome.cpuSeconds = finish(pid);
     const std::string text = readAll(out);
     outcome.frames = number(text, "frames ([0-9]+)  rate");
@@ -118,11 +176,13 @@ std::string key(const char* tool, int packetSize, int loss, int link) {
 }
 
 void record(benchmark::State& state, const std::string& name, const Outcome& outcome) {
-    g_outcomes[name] = outcome;
+    g_outcomes[name].push_back(outcome);
     state.SetIterationTime(outcome.seconds);
     state.counters["fps"] = outcome.seconds > 0 ? outcome.frames / outcome.seconds : 0;
     state.counters["cpu_ms_per_frame"] =
         outcome.frames > 0 ? 1000.0 * outcome.cpuSeconds / outcome.frames : 0;
+    state.counters["streaming_cpu_ms_per_frame"] =
+        outcome.frames > 0 ? 1000.0 * outcome.streamingCpuSeconds / outcome.frames : 0;
     state.counters["complete_frames"] = outcome.frames;
 }
 
@@ -149,10 +209,12 @@ void runScenario(benchmark::State& state, const char* tool,
             }
         }
         Outcome outcome = run(packetSize, link == kDirect ? kFrameRate : kRelayedFrameRate);
+        if (relay) {
+            outcome.sent = double(relay->counts().frames);
+        }
         record(state, key(tool, packetSize, loss, link), outcome);
         if (relay) {
             const GvRelay::Counts counts = relay->counts();
-            g_outcomes[key(tool, packetSize, loss, link)].sent = double(counts.frames);
             state.counters["complete_share"] = outcome.frames / double(counts.frames);
             state.counters["relay_dropped"] = double(counts.dropped);
             state.counters["relay_resent"] = double(counts.resent);
@@ -174,31 +236,66 @@ void scenarios(benchmark::internal::Benchmark* b) {
     for (int loss : {1, 10}) {
         b->Args({1400, loss, kRelayWithoutResend})->Args({1400, loss, kRelayWithResend});
     }
-    b->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    b->Iterations(1)->Repetitions(kRuns)->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK(BM_AravisTool)->Apply(scenarios);
 BENCHMARK(BM_GrabTool)->Apply(scenarios);
 
+// The minimum and the median of one figure over a scenario's runs.
+struct Spread {
+    double min = 0;
+    double median = 0;
+};
+
+template <typename Figure>
+Spread spreadOf(const std::vector<Outcome>& runs, Figure figure) {
+    std::vector<double> values;
+    for (const Outcome& run : runs) {
+        if (run.frames > 0) {
+            values.push_back(figure(run));
+        }
+    }
+    if (values.empty()) {
+        return {};
+    }
+    std::sort(values.begin(), values.end());
+    return {values.front(), values[values.size() / 2]};
+}
+
+void printScenario(const std::string& scenario, const std::vector<Outcome>& grab,
+                   const std::vector<Outcome>& arv) {
+    auto rate = [](const Outcome& o) { return o.frames / o.seconds; };
+    auto streamingCpu = [](const Outcome& o) { return 1e3 * o.streamingCpuSeconds / o.frames; };
+    auto wholeCpu = [](const Outcome& o) { return 1e3 * o.cpuSeconds / o.frames; };
+    auto share = [](const Outcome& o) { return o.sent > 0 ? o.frames / o.sent : 0; };
+    const Spread g = spreadOf(grab, streamingCpu);
+    const Spread a = spreadOf(arv, streamingCpu);
+    std::printf(
+        "  %-20s streaming cpu ms/frame min %.4f vs %.4f (%.3f)  median %.4f vs %.4f "
+        "(%.3f)\n",
+        scenario.c_str(), g.min, a.min, g.min / a.min, g.median, a.median, g.median / a.median);
+    std::printf("  %-20s whole-process cpu per frame (median) %.3f  fps (median) %.3f", "",
+                spreadOf(grab, wholeCpu).median / spreadOf(arv, wholeCpu).median,
+                spreadOf(grab, rate).median / spreadOf(arv, rate).median);
+    if (!grab.empty() && grab.front().sent > 0) {
+        std::printf("  complete share (median) %.4f vs %.4f", spreadOf(grab, share).median,
+                    spreadOf(arv, share).median);
+    }
+    std::printf("\n");
+}
+
 void printRatios() {
-    std::printf("\ngrab tool / arv-camera-test-0.8, same camera, same run:\n");
-    std::printf("  (packet size / loss per thousand / link)\n");
+    std::printf("\ngrab tool vs arv-camera-test-0.8, same camera, same run, %d runs each\n", kRuns);
+    std::printf("  (packet size / loss per thousand / link; ratios grab / arv)\n");
     for (const auto& [name, arv] : g_outcomes) {
         if (name.rfind("arv/", 0) != 0)
             continue;
         const std::string scenario = name.substr(4);
         const auto grab = g_outcomes.find("grab/" + scenario);
-        if (grab == g_outcomes.end() || arv.frames <= 0 || grab->second.frames <= 0)
-            continue;
-        const Outcome& g = grab->second;
-        std::printf("  %-22s fps %.3f  cpu per frame %.3f  complete frames %.0f vs %.0f",
-                    scenario.c_str(), (g.frames / g.seconds) / (arv.frames / arv.seconds),
-                    (g.cpuSeconds / g.frames) / (arv.cpuSeconds / arv.frames), g.frames,
-                    arv.frames);
-        if (g.sent > 0 && arv.sent > 0) {
-            std::printf("  complete share %.4f vs %.4f", g.frames / g.sent, arv.frames / arv.sent);
+        if (grab != g_outcomes.end()) {
+            printScenario(scenario, grab->second, arv);
         }
-        std::printf("\n");
     }
 }
 
