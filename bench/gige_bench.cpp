@@ -5,9 +5,7 @@
 // with and without packet resend.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +24,7 @@
 
 #include "fakegvcamera.h"
 #include "gvrelay.h"
+#include "spawnprocess.h"
 
 namespace {
 
@@ -47,24 +46,6 @@ struct Outcome {
 
 constexpr int kRuns = 3;  // of each tool and scenario, for the minimum and the median
 std::map<std::string, std::vector<Outcome>> g_outcomes;
-
-pid_t spawn(std::vector<std::string> args, const std::string& output) {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    return pid;
-}
 
 double finish(pid_t pid) {
     int status = 0;
@@ -140,9 +121,10 @@ double streamingCpuSeconds(pid_t pid, std::chrono::seconds interruptAfter) {
 
 Outcome runAravisTool(int packetSize, int frameRate) {
     const std::string out = "/tmp/qzcam-gige-bench-arv.txt";
-    const pid_t pid = spawn({"arv-camera-test-0.8", "--duration=" + std::to_string(kSeconds), "-a",
-                             "-f", std::to_string(frameRate), "-i", std::to_string(packetSize)},
-                            out);
+    const pid_t pid =
+        spawnProcess({"arv-camera-test-0.8", "--duration=" + std::to_string(kSeconds), "-a", "-f",
+                      std::to_string(frameRate), "-i", std::to_string(packetSize)},
+                     out, "/dev/null");
     Outcome outcome;
     outcome.streamingCpuSeconds = streamingCpuSeconds(pid, std::chrono::seconds(0));
     outcome.cpuSeconds = finish(pid);
@@ -153,11 +135,11 @@ Outcome runAravisTool(int packetSize, int frameRate) {
 
 Outcome runGrabTool(int packetSize, int frameRate) {
     const std::string out = "/tmp/qzcam-gige-bench-grab.txt";
-    const pid_t pid =
-        spawn({QZCAM_GRAB_PATH, "--camera", "baumer " + kSerial, "--frames", "100000000",
-               "--timeout", "30", "--feature", "GevSCPSPacketSize=" + std::to_string(packetSize),
-               "--feature", "AcquisitionFrameRate=" + std::to_string(frameRate)},
-              out);
+    const pid_t pid = spawnProcess(
+        {QZCAM_GRAB_PATH, "--camera", "baumer " + kSerial, "--frames", "100000000", "--timeout",
+         "30", "--feature", "GevSCPSPacketSize=" + std::to_string(packetSize), "--feature",
+         "AcquisitionFrameRate=" + std::to_string(frameRate)},
+        out, "/dev/null");
     // Discovery and opening come first; the tool's own rate covers the grab.
     Outcome outcome;
     outcome.streamingCpuSeconds = streamingCpuSeconds(pid, std::chrono::seconds(kSeconds + 1));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "spawnprocess.h"
 
 // Aravis's GigE Vision simulated camera as a process on a loopback address,
 // ended by its pid.
@@ -34,13 +33,8 @@ public:
             args.push_back("-r");
             args.push_back(std::to_string(lossPerThousand));
         }
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
+        m_pid = spawnProcess(args);
+        if (m_pid < 0) {
             return false;
         }
         // Listening takes a moment; discovery finds it after that.

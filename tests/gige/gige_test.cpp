@@ -318,19 +318,9 @@ TEST_F(GigE, FeatureValuesOutsideTheirRangeAreRefusedWithTheRange) {
 // Another application holds the camera's control channel: the opening fails
 // at once and says so, and succeeds once the other application is gone.
 TEST_F(GigE, CameraInUseByAnotherApplicationFailsQuicklyAndSaysSo) {
-    std::vector<std::string> args{"arv-camera-test-0.8", "-n",
-                                  std::string("Aravis-Fake-") + kSerial};
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    pid_t other = -1;
-    ASSERT_EQ(posix_spawnp(&other, argv[0], &files, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&files);
+    const pid_t other = spawnProcess(
+        {"arv-camera-test-0.8", "-n", std::string("Aravis-Fake-") + kSerial}, "/dev/null");
+    ASSERT_GT(other, 0);
     struct EndOther {
         pid_t pid;
         ~EndOther() {

@@ -4,9 +4,6 @@
 // a private network namespace of this process's own (see netns_run.sh).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +17,7 @@
 #include "eventually.h"
 #include "fakegvcamera.h"
 #include "logcapture.h"
+#include "spawnprocess.h"
 #include "testhost.h"
 
 using Clock = std::chrono::steady_clock;
@@ -77,23 +75,9 @@ protected:
 // standard output to a file.
 inline pid_t spawnGrabTool(const std::vector<std::string>& more, const std::string& out,
                            const std::string& errors = "/dev/null") {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> args{QZCAM_GRAB_PATH, "--camera", std::string("baumer ") + kSerial};
     args.insert(args.end(), more.begin(), more.end());
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t tool = -1;
-    if (posix_spawn(&tool, argv[0], &files, nullptr, argv.data(), environ) != 0) {
-        tool = -1;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    return tool;
+    return spawnProcess(args, out, errors);
 }
 
 inline std::string fileText(const std::string& path) {
