@@ -223,13 +223,19 @@ private:
     }
 
     bool isBack(GenDevice& device) {
-        const GenDevice::Presence presence = device.lookAgain();
-        if (presence == GenDevice::Presence::Ours || presence == GenDevice::Presence::Other) {
-            return presence == GenDevice::Presence::Ours;
-        }
-        if (presence == GenDevice::Presence::Answers && !seenInDiscovery(device.id())) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            discover();
+        switch (device.lookAgain()) {
+            case GenDevice::Presence::Ours:
+                return true;
+            case GenDevice::Presence::Other:
+                return false;
+            case GenDevice::Presence::Answers:
+                if (!seenInDiscovery(device.id())) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    discover();
+                }
+                break;
+            default:
+                break;  // silent, or nowhere to ask: only a discovery made anyway tells
         }
         return seenInDiscovery(device.id());
     }
