@@ -90,38 +90,16 @@ void sdkHandler(void*, BGAPI2::Buffer* buffer) {
 
 void BM_SdkHandlerDelivery(benchmark::State& state) {
     useFastCamera();
-    BGAPI2::SystemList* systems = BGAPI2::SystemList::GetInstance();
-    systems->Refresh();
-    BGAPI2::System* system = systems->begin()->second;
-    system->Open();
-    system->GetInterfaces()->Refresh(100);
-    BGAPI2::Interface* iface = system->GetInterfaces()->begin()->second;
-    iface->Open();
-    iface->GetDevices()->Refresh(100);
-    BGAPI2::Device* device = iface->GetDevices()->begin()->second;
-    device->Open();
-    device->GetDataStreams()->Refresh();
-    BGAPI2::DataStream* stream = device->GetDataStreams()->begin()->second;
-    stream->Open();
-    std::vector<std::unique_ptr<BGAPI2::Buffer>> buffers;
-    for (int i = 0; i < 8; ++i) {
-        buffers.push_back(std::make_unique<BGAPI2::Buffer>());
-        stream->GetBufferList()->Add(buffers.back().get());
-        buffers.back()->QueueBuffer();
+    {
+        SdkCamera camera(nullptr, sdkHandler);
+        camera.device->GetRemoteNode("TriggerMode")->SetString("Off");
+        camera.start();
+        long target = g_sdkCounter.frames();
+        for (auto _ : state) {
+            target += kFramesPerIteration;
+            g_sdkCounter.waitFor(target);
+        }
     }
-    stream->RegisterNewBufferEventHandler(nullptr, sdkHandler);
-    device->GetRemoteNode("TriggerMode")->SetString("Off");
-    stream->StartAcquisitionContinuous();
-    device->GetRemoteNode("AcquisitionStart")->Execute();
-    long target = g_sdkCounter.frames();
-    for (auto _ : state) {
-        target += kFramesPerIteration;
-        g_sdkCounter.waitFor(target);
-    }
-    stream->StopAcquisition();
-    stream->Close();
-    buffers.clear();
-    BGAPI2::SystemList::ReleaseInstance();
     state.SetItemsProcessed(state.iterations() * kFramesPerIteration);
     simcam::reset();
 }
