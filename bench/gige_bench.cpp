@@ -24,6 +24,7 @@
 
 #include "fakegvcamera.h"
 #include "gvrelay.h"
+#include "privatenetns.h"
 #include "spawnprocess.h"
 
 namespace {
@@ -284,21 +285,7 @@ void printRatios() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QZCAM_NETNS") == nullptr) {
-        // A private network namespace keeps the camera's traffic on our own loopback.
-        std::vector<char*> args{const_cast<char*>("unshare"),
-                                const_cast<char*>("-n"),
-                                const_cast<char*>("--"),
-                                const_cast<char*>("sh"),
-                                const_cast<char*>("-c"),
-                                const_cast<char*>("ip link set lo up && QZCAM_NETNS=1 exec \"$@\""),
-                                const_cast<char*>("sh")};
-        for (int i = 0; i < argc; ++i) {
-            args.push_back(argv[i]);
-        }
-        args.push_back(nullptr);
-        execvp("unshare", args.data());
-        std::perror("unshare");
+    if (!inPrivateNetworkNamespace(argc, argv)) {
         return 77;
     }
     setenv("QZCAM_GENICAM", "1", 1);
