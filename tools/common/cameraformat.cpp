@@ -33,6 +33,17 @@ void setByKind(BGAPI2::Node* node, const QString& value, bool* ok) {
 
 }  // namespace
 
+qint64 cameraIntFeature(const QString& serial, const char* name) {
+    try {
+        BGAPI2::Device* device = findOpenDevice(serial);
+        if (device != nullptr && device->GetRemoteNodeList()->GetNodePresent(name)) {
+            return device->GetRemoteNode(name)->GetInt();
+        }
+    } catch (IException&) {
+    }
+    return 0;
+}
+
 QString cameraPixelFormat(const QString& serial) {
     try {
         if (BGAPI2::Device* device = findOpenDevice(serial)) {

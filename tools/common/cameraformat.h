@@ -8,6 +8,10 @@
 // device the plug-in opened; empty when it cannot be read.
 QString cameraPixelFormat(const QString& serial);
 
+// An integer feature of the open camera with this serial number; 0 where it
+// has none or it cannot be read.
+qint64 cameraIntFeature(const QString& serial, const char* name);
+
 // The counters of the camera's data streams, added up, read through the
 // camera SDK; false when the camera is not open.
 bool cameraStreamStatistics(const QString& serial, BGAPI2::StreamStatistics* statistics);

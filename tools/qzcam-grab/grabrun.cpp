@@ -11,6 +11,8 @@
 #include "cameraformat.h"
 #include "grabhost.h"
 #include "sdkdevices.h"
+#include "setupcheck.h"
+#include "setupprobe.h"
 
 namespace {
 
@@ -54,6 +56,65 @@ int listCameras(const Plugin& plugin) {
         err() << warning << "\n";
     }
     return kExitOk;
+}
+
+bool onItsSubnet(const SetupFacts& facts, const SetupFacts::GigECamera& camera) {
+    for (const auto& iface : facts.interfaces) {
+        if (iface.name == camera.foundOn) {
+            return (iface.address & iface.netmask) == (camera.address & iface.netmask);
+        }
+    }
+    return false;
+}
+
+// The packet size and frame size of each GigE Vision camera that can be
+// reached, read from the camera opened through the plug-in.
+void readCameraSizes(const Plugin& plugin, SetupFacts* facts) {
+    IdleHost host;
+    for (auto& camera : facts->gigeCameras) {
+        if (!onItsSubnet(*facts, camera)) {
+            continue;  // opening would wait out every retry
+        }
+        tagQZ_CAMERA_OPTION option;
+        option.strCameraName = "baumer " + camera.serial;
+        CameraHandle handle{plugin, plugin.create(&option, &host)};
+        if (handle.camera->IOpenCamera() == 1) {
+            camera.packetSize = int(cameraIntFeature(camera.serial, "GevSCPSPacketSize"));
+            camera.payloadSize = cameraIntFeature(camera.serial, "PayloadSize");
+        }
+    }
+}
+
+int checkSetupOfThisMachine(const Plugin& plugin) {
+    SetupFacts facts = probeSetup();
+    readCameraSizes(plugin, &facts);
+    QTextStream out(stdout);
+    out << QString(
+               "setup: %1 network interfaces, %2 GigE Vision cameras answering, %3 USB3 "
+               "Vision cameras\n")
+               .arg(facts.interfaces.size())
+               .arg(facts.gigeCameras.size())
+               .arg(facts.usbCameras.size());
+    for (const auto& camera : facts.gigeCameras) {
+        out << QString("camera %1 at %2.%3.%4.%5 on %6: packets %7 bytes, frames %8 bytes\n")
+                   .arg(camera.serial)
+                   .arg(camera.address >> 24)
+                   .arg((camera.address >> 16) & 0xff)
+                   .arg((camera.address >> 8) & 0xff)
+                   .arg(camera.address & 0xff)
+                   .arg(camera.foundOn)
+                   .arg(camera.packetSize > 0 ? QString::number(camera.packetSize) : "unknown")
+                   .arg(camera.payloadSize > 0 ? QString::number(camera.payloadSize) : "unknown");
+    }
+    const std::vector<SetupFinding> findings = checkSetup(facts);
+    for (const SetupFinding& finding : findings) {
+        out << "problem: " << finding.problem << "\n  fix: " << finding.fix << "\n";
+    }
+    if (findings.empty()) {
+        out << "setup: nothing found wrong\n";
+        return kExitOk;
+    }
+    return kExitSetup;
 }
 
 QString chooseCamera(const Plugin& plugin, const QString& requested) {
@@ -188,6 +249,9 @@ void interruptGrab() {
 int runGrab(const Plugin& plugin, const GrabOptions& options) {
     if (options.list) {
         return listCameras(plugin);
+    }
+    if (options.check) {
+        return checkSetupOfThisMachine(plugin);
     }
     const QString name = chooseCamera(plugin, options.camera);
     if (name.isEmpty()) {

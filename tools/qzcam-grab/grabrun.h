@@ -16,6 +16,7 @@ enum GrabExit {
     kExitSave = 6,
     kExitConfig = 7,         // SIMCAM_CONFIG names a file that cannot be used
     kExitInUse = 8,          // the camera is in use by another application
+    kExitSetup = 9,          // --check found something wrong with the machine
     kExitInterrupted = 130,  // SIGINT or SIGTERM: stopped, closed, summary printed
 };
 

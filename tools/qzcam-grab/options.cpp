@@ -54,6 +54,9 @@ bool parseGrabOptions(const QStringList& arguments, const QString& defaultPlugin
     parser.addOptions({
         {"plugin", "Plug-in file to load.", "path", defaultPlugin},
         {"list", "Print the camera names and exit."},
+        {"check",
+         "Check this machine's setup for cameras, print each problem with its fix, and "
+         "exit (9 when something is wrong)."},
         {"camera", "Camera to open (default: the first listed).", "name"},
         {"mode", "Acquisition mode: free, hardware, limit or software.", "mode", "free"},
         {"frames", "Frames to grab.", "n", "100"},
@@ -80,6 +83,7 @@ bool parseGrabOptions(const QStringList& arguments, const QString& defaultPlugin
     }
     options->pluginPath = parser.value("plugin");
     options->list = parser.isSet("list");
+    options->check = parser.isSet("check");
     options->camera = parser.value("camera");
     options->saveDir = parser.value("save");
     if (!parseMode(parser.value("mode"), &options->mode)) {

@@ -9,7 +9,8 @@ struct GrabOptions {
 
     QString pluginPath;
     bool list = false;
-    QString camera;  // empty: the first camera listed
+    bool check = false;  // look for what keeps cameras from working on this machine
+    QString camera;      // empty: the first camera listed
     Mode mode = Mode::Free;
     int frames = 100;
     bool exposureSet = false;
