@@ -14,7 +14,7 @@ SetupFacts soundMachine() {
     facts.interfaces = {{"lo", 0x7F000001, 0xFF000000, 65536, 0, true},
                         {"eth1", kIp, kMask, 9000, 2, false}};
     facts.gigeCameras = {{"CAM1", kIp + 10, "eth1", 8000, 5013504}};
-    facts.usbCameras = {{"/dev/bus/usb/002/003", "2676:ba02", true, 5013504}};
+    facts.usbCameras = {{"/dev/bus/usb/002/003", "2676:ba02", "700001234", true, 5013504}};
     facts.receiveBufferMax = 16 << 20;
     facts.rawSockets = true;
     facts.usbMemoryMb = 256;

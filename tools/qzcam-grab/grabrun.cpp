@@ -67,20 +67,37 @@ bool onItsSubnet(const SetupFacts& facts, const SetupFacts::GigECamera& camera) 
     return false;
 }
 
-// The packet size and frame size of each GigE Vision camera that can be
-// reached, read from the camera opened through the plug-in.
-void readCameraSizes(const Plugin& plugin, SetupFacts* facts) {
+// Opens the camera with this serial number through the plug-in and reads
+// an integer feature per name; false where it cannot be opened.
+bool readOpened(const Plugin& plugin, const QString& serial,
+                const std::vector<std::pair<const char*, std::int64_t*>>& features) {
     IdleHost host;
+    tagQZ_CAMERA_OPTION option;
+    option.strCameraName = "baumer " + serial;
+    CameraHandle handle{plugin, plugin.create(&option, &host)};
+    if (handle.camera->IOpenCamera() != 1) {
+        return false;
+    }
+    for (const auto& feature : features) {
+        *feature.second = cameraIntFeature(serial, feature.first);
+    }
+    return true;
+}
+
+// The packet and frame sizes of the cameras that can be reached and opened.
+void readCameraSizes(const Plugin& plugin, SetupFacts* facts) {
     for (auto& camera : facts->gigeCameras) {
         if (!onItsSubnet(*facts, camera)) {
             continue;  // opening would wait out every retry
         }
-        tagQZ_CAMERA_OPTION option;
-        option.strCameraName = "baumer " + camera.serial;
-        CameraHandle handle{plugin, plugin.create(&option, &host)};
-        if (handle.camera->IOpenCamera() == 1) {
-            camera.packetSize = int(cameraIntFeature(camera.serial, "GevSCPSPacketSize"));
-            camera.payloadSize = cameraIntFeature(camera.serial, "PayloadSize");
+        std::int64_t packetSize = 0;
+        readOpened(plugin, camera.serial,
+                   {{"GevSCPSPacketSize", &packetSize}, {"PayloadSize", &camera.payloadSize}});
+        camera.packetSize = int(packetSize);
+    }
+    for (auto& camera : facts->usbCameras) {
+        if (camera.accessible && !camera.serial.isEmpty()) {
+            readOpened(plugin, camera.serial, {{"PayloadSize", &camera.payloadSize}});
         }
     }
 }

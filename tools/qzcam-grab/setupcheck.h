@@ -26,6 +26,7 @@ struct SetupFacts {
     struct UsbCamera {
         QString device;  // "/dev/bus/usb/002/003"
         QString name;    // vendor and product ids
+        QString serial;  // the device's serial number string
         bool accessible = true;
         std::int64_t payloadSize = 0;  // 0 where unknown
     };

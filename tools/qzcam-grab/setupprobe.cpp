@@ -150,6 +150,7 @@ std::vector<SetupFacts::UsbCamera> usbCameras() {
                             .arg(fileNumber(device + "busnum", 0), 3, 10, QChar('0'))
                             .arg(fileNumber(device + "devnum", 0), 3, 10, QChar('0'));
         camera.name = fileText(device + "idVendor") + ":" + fileText(device + "idProduct");
+        camera.serial = fileText(device + "serial");
         camera.accessible = access(camera.device.toLocal8Bit().constData(), R_OK | W_OK) == 0;
         found.push_back(camera);
     }
