@@ -22,11 +22,16 @@ public:
 
     // lossPerThousand: GVSP packets the camera drops on purpose.
     // ownNamespace: the camera lives in a network namespace of its own with
-    // only loopback, out of this one's reach (the pid stays the camera's).
-    bool start(int lossPerThousand = 0, bool ownNamespace = false) {
+    // only loopback, out of this one's reach (the pid stays the camera's);
+    // prepare: shell commands run there first, such as waiting for an
+    // interface to be moved in and giving it the camera's address.
+    bool start(int lossPerThousand = 0, bool ownNamespace = false,
+               const std::string& prepare = "true") {
         std::vector<std::string> args;
         if (ownNamespace) {
-            args = {"unshare", "-n", "--", "sh", "-c", "ip link set lo up && exec \"$@\"", "sh"};
+            args = {"unshare", "-n", "--",
+                    "sh",      "-c", "ip link set lo up && { " + prepare + "; } && exec \"$@\"",
+                    "sh"};
         }
         args.insert(args.end(), {"arv-fake-gv-camera-0.8", "-i", m_address, "-s", m_serial});
         if (lossPerThousand > 0) {

@@ -9,6 +9,7 @@
 #include "simcam/simcam.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
     // sending to a port nobody reads.
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    // The check is about real cameras: the SDK's GenICam producer shows them.
+    if (options.check && std::getenv("QZCAM_GENICAM") == nullptr) {
+        setenv("QZCAM_GENICAM", "1", 1);
+    }
     Plugin plugin;
     if (!plugin.load(options.pluginPath, &error)) {
         QTextStream(stderr) << "error: " << error << "\n";
