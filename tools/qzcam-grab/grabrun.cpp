@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "cameraformat.h"
+#include "camerahandle.h"
 #include "grabhost.h"
 #include "sdkdevices.h"
-#include "setupcheck.h"
-#include "setupprobe.h"
+#include "setuprun.h"
 
 namespace {
 
@@ -26,25 +26,6 @@ QTextStream& err() {
     return stream;
 }
 
-// Deletes the driver object on every way out, so no camera stays open.
-struct CameraHandle {
-    const Plugin& plugin;
-    ICameraObject* camera;
-    ~CameraHandle() {
-        if (camera != nullptr) {
-            camera->IStopCamera();
-            camera->ICloseCamera();
-            plugin.destroy(camera);
-        }
-    }
-};
-
-// A host that is never called: listing opens no camera.
-class IdleHost : public IPoolCallback {
-public:
-    int OnFrameReady(ICameraObject*) override { return 0; }
-};
-
 int listCameras(const Plugin& plugin) {
     tagQZ_CAMERA_OPTION option;
     IdleHost host;
@@ -56,82 +37,6 @@ int listCameras(const Plugin& plugin) {
         err() << warning << "\n";
     }
     return kExitOk;
-}
-
-bool onItsSubnet(const SetupFacts& facts, const SetupFacts::GigECamera& camera) {
-    for (const auto& iface : facts.interfaces) {
-        if (iface.name == camera.foundOn) {
-            return (iface.address & iface.netmask) == (camera.address & iface.netmask);
-        }
-    }
-    return false;
-}
-
-// Opens the camera with this serial number through the plug-in and reads
-// an integer feature per name; false where it cannot be opened.
-bool readOpened(const Plugin& plugin, const QString& serial,
-                const std::vector<std::pair<const char*, std::int64_t*>>& features) {
-    IdleHost host;
-    tagQZ_CAMERA_OPTION option;
-    option.strCameraName = "baumer " + serial;
-    CameraHandle handle{plugin, plugin.create(&option, &host)};
-    if (handle.camera->IOpenCamera() != 1) {
-        return false;
-    }
-    for (const auto& feature : features) {
-        *feature.second = cameraIntFeature(serial, feature.first);
-    }
-    return true;
-}
-
-// The packet and frame sizes of the cameras that can be reached and opened.
-void readCameraSizes(const Plugin& plugin, SetupFacts* facts) {
-    for (auto& camera : facts->gigeCameras) {
-        if (!onItsSubnet(*facts, camera)) {
-            continue;  // opening would wait out every retry
-        }
-        std::int64_t packetSize = 0;
-        readOpened(plugin, camera.serial,
-                   {{"GevSCPSPacketSize", &packetSize}, {"PayloadSize", &camera.payloadSize}});
-        camera.packetSize = int(packetSize);
-    }
-    for (auto& camera : facts->usbCameras) {
-        if (camera.accessible && !camera.serial.isEmpty()) {
-            readOpened(plugin, camera.serial, {{"PayloadSize", &camera.payloadSize}});
-        }
-    }
-}
-
-int checkSetupOfThisMachine(const Plugin& plugin) {
-    SetupFacts facts = probeSetup();
-    readCameraSizes(plugin, &facts);
-    QTextStream out(stdout);
-    out << QString(
-               "setup: %1 network interfaces, %2 GigE Vision cameras answering, %3 USB3 "
-               "Vision cameras\n")
-               .arg(facts.interfaces.size())
-               .arg(facts.gigeCameras.size())
-               .arg(facts.usbCameras.size());
-    for (const auto& camera : facts.gigeCameras) {
-        out << QString("camera %1 at %2.%3.%4.%5 on %6: packets %7 bytes, frames %8 bytes\n")
-                   .arg(camera.serial)
-                   .arg(camera.address >> 24)
-                   .arg((camera.address >> 16) & 0xff)
-                   .arg((camera.address >> 8) & 0xff)
-                   .arg(camera.address & 0xff)
-                   .arg(camera.foundOn)
-                   .arg(camera.packetSize > 0 ? QString::number(camera.packetSize) : "unknown")
-                   .arg(camera.payloadSize > 0 ? QString::number(camera.payloadSize) : "unknown");
-    }
-    const std::vector<SetupFinding> findings = checkSetup(facts);
-    for (const SetupFinding& finding : findings) {
-        out << "problem: " << finding.problem << "\n  fix: " << finding.fix << "\n";
-    }
-    if (findings.empty()) {
-        out << "setup: nothing found wrong\n";
-        return kExitOk;
-    }
-    return kExitSetup;
 }
 
 QString chooseCamera(const Plugin& plugin, const QString& requested) {

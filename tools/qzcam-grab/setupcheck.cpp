@@ -4,14 +4,6 @@ namespace {
 
 using Facts = SetupFacts;
 
-QString ip(std::uint32_t address) {
-    return QString("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg((address >> 16) & 0xff)
-        .arg((address >> 8) & 0xff)
-        .arg(address & 0xff);
-}
-
 int prefixLength(std::uint32_t netmask) {
     int bits = 0;
     for (; netmask & 0x80000000u; netmask <<= 1) {
@@ -52,8 +44,7 @@ void checkReceiveBuffer(const Facts& facts, const Facts::GigECamera& camera,
 // whose subnet it is on.
 bool reachableElsewhere(const Facts& facts, const Facts::GigECamera& camera) {
     for (const auto& other : facts.gigeCameras) {
-        const Facts::Interface* iface = interfaceNamed(facts, other.foundOn);
-        if (other.serial == camera.serial && iface != nullptr && onSubnet(*iface, other.address)) {
+        if (other.serial == camera.serial && reachable(facts, other)) {
             return true;
         }
     }
@@ -72,10 +63,10 @@ void reportOtherSubnet(const Facts::Interface& iface, const Facts::GigECamera& c
     findings->push_back(
         {QString("camera %1 at %2 answers on %3 (%4/%5) but is not on its subnet: it is listed "
                  "and cannot be opened")
-             .arg(camera.serial, ip(camera.address), iface.name, ip(iface.address))
+             .arg(camera.serial, ipText(camera.address), iface.name, ipText(iface.address))
              .arg(prefixLength(iface.netmask)),
          QString("sudo ip addr add %1/%2 dev %3")
-             .arg(ip(host))
+             .arg(ipText(host))
              .arg(prefixLength(mask))
              .arg(iface.name)});
 }
@@ -123,7 +114,7 @@ void checkNetwork(const Facts& facts, std::vector<SetupFinding>* findings) {
         if (iface == nullptr) {
             continue;
         }
-        if (onSubnet(*iface, camera.address)) {
+        if (reachable(facts, camera)) {
             checkPacketSize(*iface, camera, findings);
         } else if (!reachableElsewhere(facts, camera)) {
             reportOtherSubnet(*iface, camera, findings);
@@ -157,6 +148,19 @@ void checkUsb(const Facts& facts, std::vector<SetupFinding>* findings) {
 }
 
 }  // namespace
+
+QString ipText(std::uint32_t address) {
+    return QString("%1.%2.%3.%4")
+        .arg(address >> 24)
+        .arg((address >> 16) & 0xff)
+        .arg((address >> 8) & 0xff)
+        .arg(address & 0xff);
+}
+
+bool reachable(const SetupFacts& facts, const SetupFacts::GigECamera& camera) {
+    const SetupFacts::Interface* iface = interfaceNamed(facts, camera.foundOn);
+    return iface != nullptr && onSubnet(*iface, camera.address);
+}
 
 std::vector<SetupFinding> checkSetup(const SetupFacts& facts) {
     std::vector<SetupFinding> findings;

@@ -46,5 +46,12 @@ struct SetupFinding {
 
 std::vector<SetupFinding> checkSetup(const SetupFacts& facts);
 
+// "192.168.10.1" for an IPv4 address in host order.
+QString ipText(std::uint32_t address);
+
+// Whether the camera is on the subnet of the interface it answered on, so
+// that it can be opened from here.
+bool reachable(const SetupFacts& facts, const SetupFacts::GigECamera& camera);
+
 // The buffers a stream keeps queued, as the plug-in sets them up.
 constexpr int kStreamBuffers = 8;
