@@ -123,4 +123,6 @@ TEST(SetupCheck, UsbDeviceWithoutAccessAndTooLittleUsbMemory) {
               std::int64_t{5013504} * kStreamBuffers);
     facts.usbMemoryMb = 0;  // no limit
     EXPECT_EQ(all(checkSetup(facts)), "");
+    facts.usbMemoryMb = -1;  // usbcore not loaded: the limit is unknown
+    EXPECT_EQ(all(checkSetup(facts)), "");
 }

@@ -134,8 +134,8 @@ void checkUsb(const Facts& facts, std::vector<SetupFinding>* findings) {
         }
         needed += camera.payloadSize * kStreamBuffers;
     }
-    const std::int64_t limit = std::int64_t{facts.usbMemoryMb} << 20;
-    if (facts.usbMemoryMb > 0 && needed > limit) {
+    // -1: the limit cannot be read; 0: there is none.
+    if (facts.usbMemoryMb > 0 && needed > std::int64_t{facts.usbMemoryMb} * (1 << 20)) {
         const std::int64_t wantedMb = (needed >> 20) + 1;
         findings->push_back(
             {QString("USB memory is limited to %1 MB (usbfs_memory_mb), below the %2 MB the "
