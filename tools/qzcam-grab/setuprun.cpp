@@ -68,7 +68,7 @@ int checkSetupOfThisMachine(const Plugin& plugin) {
     }
     const std::vector<SetupFinding> findings = checkSetup(facts);
     for (const SetupFinding& finding : findings) {
-        out << "problem: " << finding.problem << "\n  fix: " << finding.fix << "\n";
+        out << "problem: " << finding.problem << "; fix: " << finding.fix << "\n";
     }
     if (findings.empty()) {
         out << "setup: nothing found wrong\n";
